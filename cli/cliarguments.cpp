@@ -1,0 +1,66 @@
+#include "cliarguments.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QDir>
+
+CliArguments parseCliArguments(const QStringList &arguments)
+{
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral(
+        "Finds files by name, text inside files (also in other encodings) and entries of ZIP and "
+        "RAR archives.\nDIRS and NAMES are \";\"-separated lists, as in the window's form."));
+    const QCommandLineOption dirs({QStringLiteral("d"), QStringLiteral("dirs")},
+                                  QStringLiteral("Directories to search (default: the current one)."),
+                                  QStringLiteral("DIRS"));
+    const QCommandLineOption names({QStringLiteral("n"), QStringLiteral("names")},
+                                   QStringLiteral("File-name patterns (wildcards * ? [])."),
+                                   QStringLiteral("NAMES"));
+    const QCommandLineOption text({QStringLiteral("t"), QStringLiteral("text")},
+                                  QStringLiteral("Text to find inside files."), QStringLiteral("TEXT"));
+    const QCommandLineOption exact({QStringLiteral("e"), QStringLiteral("exact")},
+                                   QStringLiteral("Names must match a pattern whole, not contain it."));
+    const QCommandLineOption noRecursive({QStringLiteral("R"), QStringLiteral("no-recursive")},
+                                         QStringLiteral("Do not descend into subdirectories."));
+    const QCommandLineOption ignoreCase({QStringLiteral("i"), QStringLiteral("ignore-case")},
+                                        QStringLiteral("Ignore case when matching the text."));
+    const QCommandLineOption deep({QStringLiteral("D"), QStringLiteral("deep")},
+                                  QStringLiteral("Deep search: try every text encoding."));
+    const QCommandLineOption json(QStringLiteral("json"),
+                                  QStringLiteral("One JSON object per directory with hits."));
+    parser.addOptions({dirs, names, text, exact, noRecursive, ignoreCase, deep, json});
+    const QCommandLineOption help = parser.addHelpOption();
+    const QCommandLineOption version = parser.addVersionOption();
+
+    CliArguments result;
+    if (!parser.parse(arguments)) {
+        result.action = CliArguments::Action::Error;
+        result.message = parser.errorText();
+        return result;
+    }
+    if (parser.isSet(help)) {
+        result.action = CliArguments::Action::Help;
+        result.message = parser.helpText();
+        return result;
+    }
+    if (parser.isSet(version)) {
+        result.action = CliArguments::Action::Version;
+        result.message = QCoreApplication::applicationName() + QLatin1Char(' ')
+                         + QCoreApplication::applicationVersion();
+        return result;
+    }
+    if (!parser.positionalArguments().isEmpty()) {
+        result.action = CliArguments::Action::Error;
+        result.message = QStringLiteral("Unexpected argument: %1").arg(parser.positionalArguments().first());
+        return result;
+    }
+    result.form.dirText = parser.isSet(dirs) ? parser.value(dirs) : QDir::currentPath();
+    result.form.nameText = parser.value(names);
+    result.form.grepText = parser.value(text);
+    result.form.exactName = parser.isSet(exact);
+    result.form.recursive = !parser.isSet(noRecursive);
+    result.form.ignoreCase = parser.isSet(ignoreCase);
+    result.form.deepSearch = parser.isSet(deep);
+    result.json = parser.isSet(json);
+    return result;
+}

@@ -1,0 +1,17 @@
+#pragma once
+
+#include "searchrequest.h"
+
+#include <QStringList>
+
+struct CliArguments
+{
+    enum class Action { Search, Help, Version, Error };
+    Action action = Action::Search;
+    SearchForm form;
+    bool json = false;
+    QString message;   // help text, version text or error
+};
+
+// Reads the command line of quorvel-search. Without -d the current directory is searched.
+CliArguments parseCliArguments(const QStringList &arguments);

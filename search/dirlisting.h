@@ -1,0 +1,61 @@
+#pragma once
+
+#include <QString>
+
+#include <string>
+#include <string_view>
+#include <sys/types.h>
+#include <vector>
+
+class NameFilter;
+
+// One read of a directory, from which the walk derives the three listings it needs, with
+// the entries and order QDir::entryList gives for the same flags (no sorting):
+//  - subdirectories: QDir::Dirs | QDir::NoDotAndDotDot
+//  - file pass:      name filters, QDir::Dirs | QDir::Files | QDir::NoSymLinks | QDir::NoDotAndDotDot
+//  - archive pass:   "*.rar" "*.zip", QDir::Files | QDir::NoSymLinks | QDir::NoDotAndDotDot
+// Hidden entries, FIFOs, sockets, devices and dangling links never appear, and names that
+// are not valid UTF-8 are left out as QDir leaves them out.
+class DirListing
+{
+public:
+    enum class Kind : unsigned char {
+        File,            // regular file
+        Directory,
+        LinkToFile,
+        LinkToDirectory,
+        LinkToOther,     // link to a FIFO, socket or device
+        Other,           // FIFO, socket, device, dangling link
+    };
+
+    struct Entry
+    {
+        unsigned offset;   // of the name in the listing's name buffer
+        unsigned length;
+        Kind kind;
+    };
+
+    // Reads `path` (file-system bytes). An unreadable or vanished directory lists as empty.
+    static DirListing read(const std::string &path);
+
+    bool isReadable() const { return readable_; }
+    dev_t device() const { return device_; }
+    ino_t inode() const { return inode_; }
+    const std::vector<Entry> &entries() const { return entries_; }
+    const char *rawName(const Entry &e) const { return names_.data() + e.offset; }
+    std::string_view rawNameView(const Entry &e) const { return {rawName(e), e.length}; }
+    QString name(const Entry &e) const;
+
+    std::vector<const Entry *> subdirectories() const;
+    std::vector<const Entry *> filePassEntries(const NameFilter &filter) const;
+    std::vector<const Entry *> archivePassEntries() const;
+
+    static bool isArchiveName(std::string_view rawName);
+
+private:
+    bool readable_ = false;
+    dev_t device_ = 0;
+    ino_t inode_ = 0;
+    std::vector<Entry> entries_;
+    std::string names_;   // every name, each followed by a NUL
+};

@@ -1,0 +1,8 @@
+#include "systemcodec.h"
+
+#include <QTextCodec>
+
+QTextCodec *systemCodec()
+{
+    return QTextCodec::codecForLocale();
+}

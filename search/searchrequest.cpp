@@ -57,15 +57,18 @@ bool assembleSearchRequest(const SearchForm &form, SearchRequest &request, Searc
         request.namePatterns = QStringList{QStringLiteral("*")};
     }
 
+    QList<QDir> roots;
     for (const QString &part : splitRootTexts(form.dirText)) {
         const QDir dir(part);
         if (!dir.exists()) {
             error.kind = SearchFormError::MissingDirectory;
             error.missingDirectory = part;
+            request = SearchRequest();
             return false;
         }
-        request.roots.append(dir);
+        roots.append(dir);
     }
+    request.roots = roots;
 
     request.grepText = form.grepText;
     request.caseSensitivity = form.ignoreCase ? Qt::CaseInsensitive : Qt::CaseSensitive;

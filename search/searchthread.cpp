@@ -31,12 +31,14 @@ searchThread::~searchThread()
 {
     stopSearch();
     wait();
+    completedRuns.load(std::memory_order_acquire);
 }
 
 void searchThread::setSearchParam(const QList<QDir> &roots, const QStringList &namePatterns,
                                   const QString &text, Qt::CaseSensitivity cs, bool recursiveSearch,
                                   bool exactName, bool deep)
 {
+    completedRuns.load(std::memory_order_acquire);
     dirList = roots;
     grepText = text;
     caseSensitivity = cs;
@@ -97,6 +99,7 @@ void searchThread::run()
     }
     diskNameFilter.reset();
     mounts.reset();
+    completedRuns.fetch_add(1, std::memory_order_release);
 }
 
 void searchThread::searchDir(const QDir &dir)

@@ -9,6 +9,7 @@
 #include <QStringList>
 #include <QThread>
 
+#include <atomic>
 #include <memory>
 
 class DirListing;
@@ -60,6 +61,11 @@ private:
     TCodecTexts codecTexts;
     bool deepSearch = false;
     std::unique_ptr<TSearchOptions> options;
+
+    // Counts finished runs. The GUI thread reads it before it touches the request again, which
+    // makes the hand-over from the worker visible to the thread sanitizer too (Qt's own wait is
+    // not instrumented).
+    std::atomic<unsigned> completedRuns{0};
 
     // Per search, built by run().
     std::unique_ptr<NameFilter> diskNameFilter;

@@ -1,0 +1,151 @@
+#include "hitprinter.h"
+#include "temptree.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QTest>
+
+#include <csignal>
+
+class CliTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void jsonStringsAreEscaped();
+    void linesAreFullPathsGrepStyle();
+    void jsonHasOneObjectPerBatch();
+    void exitStatusTellsWhetherAnythingWasFound();
+    void badInputExitsTwoWithTheWarning();
+    void helpAndVersion();
+    void interruptStopsCleanly();
+};
+
+namespace {
+
+struct Run
+{
+    int status = -1;
+    QByteArray out;
+    QByteArray err;
+};
+
+Run runCli(const QStringList &args, const QString &workingDir = QString())
+{
+    QProcess process;
+    if (!workingDir.isEmpty())
+        process.setWorkingDirectory(workingDir);
+    process.start(QStringLiteral(QUORVEL_SEARCH_BIN), args);
+    if (!process.waitForFinished(60000))
+        qFatal("quorvel-search did not finish");
+    return Run{process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
+               process.readAllStandardOutput(), process.readAllStandardError()};
+}
+
+} // namespace
+
+void CliTest::jsonStringsAreEscaped()
+{
+    QByteArray out;
+    HitPrinter::appendJsonString(out, QStringLiteral("a\"b\\c\td\ne\x01中"));
+    QCOMPARE(out, QByteArray("\"a\\\"b\\\\c\\td\\ne\\u0001中\""));
+    const QByteArray batch = HitPrinter::formatJson(QStringLiteral("/d"),
+                                                    {TFileInfo{"x", 3, "[UTF-8]\tline"}, TFileInfo{"y", 0, ""}});
+    QCOMPARE(batch, QByteArray("{\"dir\":\"/d\",\"hits\":[{\"name\":\"x\",\"line\":3,\"text\":\"[UTF-8]\\tline\"},"
+                               "{\"name\":\"y\",\"line\":0,\"text\":\"\"}]}\n"));
+}
+
+void CliTest::linesAreFullPathsGrepStyle()
+{
+    QCOMPARE(HitPrinter::formatLines(QStringLiteral("/d"), {TFileInfo{"x", 0, ""}, TFileInfo{"y", 7, "some text"}}),
+             QByteArray("/d/x\n/d/y:7:some text\n"));
+    QCOMPARE(HitPrinter::formatLines(QStringLiteral("/"), {TFileInfo{"x", 0, ""}}), QByteArray("/x\n"));
+}
+
+void CliTest::jsonHasOneObjectPerBatch()
+{
+    TempTree tree;
+    tree.file("R/sub/quote\"tab\tname.txt");
+    tree.file("R/top.txt");
+    const Run run = runCli({"-d", tree.path("R"), "-n", "*.txt", "--json"});
+    QCOMPARE(run.status, 0);
+    const QList<QByteArray> lines = run.out.trimmed().split('\n');
+    QCOMPARE(lines.size(), 2);
+    QJsonParseError error;
+    const QJsonObject first = QJsonDocument::fromJson(lines.at(0), &error).object();
+    QCOMPARE(error.error, QJsonParseError::NoError);
+    QCOMPARE(first.value("dir").toString(), tree.path("R/sub"));
+    const QJsonObject hit = first.value("hits").toArray().at(0).toObject();
+    QCOMPARE(hit.value("name").toString(), QStringLiteral("quote\"tab\tname.txt"));
+    QCOMPARE(hit.value("line").toInt(-1), 0);
+    QCOMPARE(hit.value("text").toString(), QString());
+    QCOMPARE(QJsonDocument::fromJson(lines.at(1)).object().value("dir").toString(), tree.path("R"));
+    // Keys in the documented order.
+    QVERIFY(lines.at(1).startsWith("{\"dir\":"));
+    QVERIFY(lines.at(1).contains("{\"name\":\"top.txt\",\"line\":0,\"text\":\"\"}"));
+}
+
+void CliTest::exitStatusTellsWhetherAnythingWasFound()
+{
+    TempTree tree;
+    tree.file("R/here.txt");
+    tree.file("R/sub/here.md");
+    Run run = runCli({"-d", tree.path("R"), "-n", "here"});
+    QCOMPARE(run.status, 0);
+    QCOMPARE(run.out, (tree.path("R/sub/here.md") + "\n" + tree.path("R/here.txt") + "\n").toUtf8());
+    QCOMPARE(runCli({"-d", tree.path("R"), "-n", "absent"}).status, 1);
+    // -R stays in the root; -e matches whole names.
+    QCOMPARE(runCli({"-d", tree.path("R"), "-n", "here.md", "-R"}).status, 1);
+    QCOMPARE(runCli({"-d", tree.path("R"), "-n", "here", "-e"}).status, 1);
+    // Without -d the current directory is searched; an empty part of DIRS is it too.
+    QCOMPARE(runCli({"-n", "here.txt"}, tree.path("R")).out, (tree.path("R/here.txt") + "\n").toUtf8());
+    QCOMPARE(runCli({"-d", ";", "-n", "here.txt", "-R"}, tree.path("R")).out,
+             (tree.path("R/here.txt") + "\n" + tree.path("R/here.txt") + "\n").toUtf8());
+}
+
+void CliTest::badInputExitsTwoWithTheWarning()
+{
+    TempTree tree;
+    Run run = runCli({"-d", tree.root(), "-n", " ; "});
+    QCOMPARE(run.status, 2);
+    QVERIFY(run.err.startsWith(QStringLiteral("搜索文件请填写：文件名\n").toUtf8()));
+    run = runCli({"-d", tree.root() + ";" + tree.path("missing"), "-n", "x"});
+    QCOMPARE(run.status, 2);
+    QCOMPARE(run.err.trimmed(), QStringLiteral("目录名:%1 不存在").arg(tree.path("missing")).toUtf8());
+    QVERIFY(run.out.isEmpty());
+    QCOMPARE(runCli({"--no-such-option"}).status, 2);
+    QCOMPARE(runCli({"-n", "x", "stray"}).status, 2);
+}
+
+void CliTest::helpAndVersion()
+{
+    Run run = runCli({"--help"});
+    QCOMPARE(run.status, 0);
+    QVERIFY(run.out.contains("--json"));
+    run = runCli({"--version"});
+    QCOMPARE(run.status, 0);
+    QVERIFY(run.out.startsWith("quorvel-search "));
+}
+
+void CliTest::interruptStopsCleanly()
+{
+    TempTree tree;
+    for (int i = 0; i < 4000; ++i)
+        tree.file(QStringLiteral("R/d%1/e/f/match%1").arg(i));
+    QProcess process;
+    process.start(QStringLiteral(QUORVEL_SEARCH_BIN), {"-d", tree.path("R") + ";" + tree.path("R") + ";" +
+                                                                 tree.path("R"), "-n", "match"});
+    QVERIFY(process.waitForReadyRead(30000));
+    ::kill(pid_t(process.processId()), SIGINT);
+    QVERIFY(process.waitForFinished(10000));
+    QCOMPARE(process.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(process.exitCode(), 130);
+    const QByteArray out = process.readAllStandardOutput();
+    QVERIFY(out.count('\n') < 12000);
+    QVERIFY(out.endsWith('\n'));   // no half-written line
+}
+
+QTEST_GUILESS_MAIN(CliTest)
+#include "test_cli.moc"

@@ -1,0 +1,183 @@
+#include "searchrequest.h"
+#include "searchthread.h"
+#include "temptree.h"
+
+#include <QTest>
+#include <QTextCodec>
+
+class SearchRequestTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void namePatternsAreSplitTrimmedAndDropped();
+    void contentTextWithoutPatternSearchesEverything();
+    void nothingToSearchWarns();
+    void rootsKeepEmptyPartsAndUntrimmedBlanks();
+    void missingSecondRootNamesItAndSearchesNothing();
+    void contentTextIsHandedOverUntrimmed();
+    void optionsMapToTheRequest();
+    void filtersContainOrMatchWhole();
+    void deepSearchPreparesOneTextPerCodec();
+};
+
+namespace {
+SearchForm formWith(const QString &dirs, const QString &names, const QString &text = QString())
+{
+    SearchForm form;
+    form.dirText = dirs;
+    form.nameText = names;
+    form.grepText = text;
+    return form;
+}
+} // namespace
+
+void SearchRequestTest::namePatternsAreSplitTrimmedAndDropped()
+{
+    QCOMPARE(splitNamePatterns(QStringLiteral(" *.doc;;*.txt ")), (QStringList{"*.doc", "*.txt"}));
+    QCOMPARE(splitNamePatterns(QStringLiteral(" *.ppt;*.pptx")), (QStringList{"*.ppt", "*.pptx"}));
+    QCOMPARE(splitNamePatterns(QStringLiteral(" ; ;")), QStringList());
+    QCOMPARE(splitNamePatterns(QString()), QStringList());
+}
+
+void SearchRequestTest::contentTextWithoutPatternSearchesEverything()
+{
+    SearchRequest request;
+    SearchFormError error;
+    QVERIFY(assembleSearchRequest(formWith(QDir::tempPath(), QStringLiteral(" ;; "), QStringLiteral("foo")),
+                                  request, error));
+    QCOMPARE(request.namePatterns, QStringList{"*"});
+    QCOMPARE(error.kind, SearchFormError::None);
+}
+
+void SearchRequestTest::nothingToSearchWarns()
+{
+    SearchRequest request;
+    SearchFormError error;
+    QVERIFY(!assembleSearchRequest(formWith(QDir::tempPath(), QStringLiteral(";"), QStringLiteral("   ")),
+                                   request, error));
+    QCOMPARE(error.kind, SearchFormError::NothingToSearch);
+    QCOMPARE(error.title(), QStringLiteral("提示"));
+    QCOMPARE(error.text(), QStringLiteral("搜索文件请填写：文件名\n搜索文件内容请填写：内容\n"
+                                          "搜索指定文件名的内容请填写：文件名+内容"));
+}
+
+void SearchRequestTest::rootsKeepEmptyPartsAndUntrimmedBlanks()
+{
+    QCOMPARE(splitRootTexts(QStringLiteral("  /a;/b;  ")), (QStringList{"/a", "/b", ""}));
+    QCOMPARE(splitRootTexts(QStringLiteral("/a; /b")), (QStringList{"/a", " /b"}));
+
+    TempTree tree;
+    const QString a = tree.dir(QStringLiteral("a"));
+    SearchRequest request;
+    SearchFormError error;
+    QVERIFY(assembleSearchRequest(formWith(a + QLatin1Char(';'), QStringLiteral("x")), request, error));
+    QCOMPARE(request.roots.size(), 2);
+    QCOMPARE(request.roots.at(0).absolutePath(), a);
+    // An empty part is the working directory.
+    QCOMPARE(request.roots.at(1).absolutePath(), QDir::currentPath());
+
+    // A blank after the separator belongs to the part, which then names nothing.
+    QVERIFY(!assembleSearchRequest(formWith(a + QStringLiteral("; ") + a, QStringLiteral("x")), request, error));
+    QCOMPARE(error.kind, SearchFormError::MissingDirectory);
+    QCOMPARE(error.missingDirectory, QLatin1Char(' ') + a);
+}
+
+void SearchRequestTest::missingSecondRootNamesItAndSearchesNothing()
+{
+    TempTree tree;
+    const QString first = tree.dir(QStringLiteral("first"));
+    const QString missing = tree.path(QStringLiteral("missing"));
+    SearchRequest request;
+    SearchFormError error;
+    QVERIFY(!assembleSearchRequest(formWith(first + QLatin1Char(';') + missing, QStringLiteral("*")), request,
+                                   error));
+    QCOMPARE(error.kind, SearchFormError::MissingDirectory);
+    QCOMPARE(error.text(), QStringLiteral("目录名:%1 不存在").arg(missing));
+    QCOMPARE(error.title(), QStringLiteral("提示"));
+    QVERIFY(request.roots.isEmpty());
+
+    // A file is no directory.
+    const QString file = tree.file(QStringLiteral("plain.txt"));
+    QVERIFY(!assembleSearchRequest(formWith(file, QStringLiteral("*")), request, error));
+    QCOMPARE(error.missingDirectory, file);
+}
+
+void SearchRequestTest::contentTextIsHandedOverUntrimmed()
+{
+    SearchRequest request;
+    SearchFormError error;
+    QVERIFY(assembleSearchRequest(formWith(QDir::tempPath(), QString(), QStringLiteral(" foo ")), request, error));
+    QCOMPARE(request.grepText, QStringLiteral(" foo "));
+}
+
+void SearchRequestTest::optionsMapToTheRequest()
+{
+    SearchForm form = formWith(QDir::tempPath(), QStringLiteral("a"));
+    form.ignoreCase = true;
+    form.recursive = false;
+    form.exactName = true;
+    form.deepSearch = true;
+    SearchRequest request;
+    SearchFormError error;
+    QVERIFY(assembleSearchRequest(form, request, error));
+    QCOMPARE(request.caseSensitivity, Qt::CaseInsensitive);
+    QVERIFY(!request.recursive);
+    QVERIFY(request.exactName);
+    QVERIFY(request.deepSearch);
+    form.ignoreCase = false;
+    QVERIFY(assembleSearchRequest(form, request, error));
+    QCOMPARE(request.caseSensitivity, Qt::CaseSensitive);
+}
+
+void SearchRequestTest::filtersContainOrMatchWhole()
+{
+    searchThread worker;
+    const QStringList patterns{"*.doc", "readme"};
+    worker.setSearchParam({}, patterns, QString(), Qt::CaseSensitive, true, false, false);
+    QCOMPARE(worker.searchNameFilters(), (QStringList{"**.doc*", "*readme*"}));
+    QCOMPARE(worker.searchOptions().nameRegExps.size(), 2);
+    QVERIFY(worker.searchOptions().nameRegExps.at(1).exactMatch(QStringLiteral("my-README.txt")));
+
+    worker.setSearchParam({}, patterns, QString(), Qt::CaseSensitive, true, true, false);
+    QCOMPARE(worker.searchNameFilters(), patterns);
+    const QRegExp readme = worker.searchOptions().nameRegExps.at(1);
+    QVERIFY(readme.exactMatch(QStringLiteral("ReadMe")));
+    QVERIFY(!readme.exactMatch(QStringLiteral("readme.txt")));
+    QCOMPARE(readme.patternSyntax(), QRegExp::WildcardUnix);
+    QCOMPARE(readme.caseSensitivity(), Qt::CaseInsensitive);
+}
+
+void SearchRequestTest::deepSearchPreparesOneTextPerCodec()
+{
+    searchThread worker;
+    worker.setSearchParam({}, {"*"}, QStringLiteral("中文"), Qt::CaseSensitive, true, false, false);
+    QVERIFY(worker.searchOptions().codecTexts.isEmpty());
+    QVERIFY(!worker.searchOptions().deepSearch);
+
+    worker.setSearchParam({}, {"*"}, QStringLiteral("中文"), Qt::CaseInsensitive, true, false, true);
+    const TCodecTexts &texts = worker.searchOptions().codecTexts;
+    const QList<int> mibs = QTextCodec::availableMibs();
+    QCOMPARE(texts.size(), mibs.size());
+    for (int i = 0; i < mibs.size(); ++i)
+        QCOMPARE(texts.at(i).first, QTextCodec::codecForMib(mibs.at(i)));
+    QVERIFY(worker.searchOptions().deepSearch);
+    QCOMPARE(worker.searchOptions().caseSensitivity, Qt::CaseInsensitive);
+
+    // UTF-8 keeps the text; Latin-1 cannot hold it and reads its bytes back as other characters.
+    QTextCodec *utf8 = QTextCodec::codecForName("UTF-8");
+    QTextCodec *latin1 = QTextCodec::codecForName("ISO-8859-1");
+    for (const auto &pair : texts) {
+        if (pair.first == utf8)
+            QCOMPARE(pair.second, QStringLiteral("中文"));
+        if (pair.first == latin1)
+            QCOMPARE(pair.second, QStringLiteral("??"));
+    }
+
+    // An empty text is prepared too.
+    worker.setSearchParam({}, {"*"}, QString(), Qt::CaseSensitive, true, false, true);
+    QCOMPARE(worker.searchOptions().codecTexts.size(), mibs.size());
+}
+
+QTEST_GUILESS_MAIN(SearchRequestTest)
+#include "test_searchrequest.moc"

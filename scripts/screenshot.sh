@@ -13,7 +13,7 @@ trap 'rm -rf "$workdir"' EXIT
 cp "$program" "$workdir/quorvel"
 cat > "$workdir/run.sh" <<INNER
 #!/bin/sh
-"$workdir/quorvel" "$root" &
+QT_QPA_PLATFORM=xcb "$workdir/quorvel" "$root" &
 pid=\$!
 sleep 4
 import -window root -crop 972x606+0+0 "$output"

@@ -1,0 +1,219 @@
+#include "mainwindow.h"
+
+#include "mainwindowform.h"
+#include "searchthread.h"
+#include "shownowfile.h"
+#include "startuptexts.h"
+#include "statefolder.h"
+#include "trayicon.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QCompleter>
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QFileSystemModel>
+#include <QHeaderView>
+#include <QLabel>
+#include <QMetaType>
+#include <QProgressBar>
+#include <QStandardItemModel>
+#include <QStatusBar>
+#include <QTableView>
+#include <QTimer>
+#include <QToolButton>
+
+// The images are compiled into a static library; registering them by hand keeps the linker
+// from dropping them. Once is enough.
+static int registerImages()
+{
+    Q_INIT_RESOURCE(quorvel);
+    return 0;
+}
+
+static void loadImages()
+{
+    static const int registered = registerImages();
+    Q_UNUSED(registered)
+}
+
+MainWindow::MainWindow(QWidget *parent)
+    : QMainWindow(parent)
+    , ui(new MainWindowForm)
+{
+    loadImages();
+    ui->setupForm(this);
+
+    rowsAdded = true;
+    stopShowing = false;
+    totalFound = 0;
+
+    countLabel = new QLabel(this);
+    countLabel->setObjectName(QStringLiteral("countLabel"));
+    countLabel->setMinimumSize(countLabel->sizeHint());
+    countLabel->setStyleSheet(QStringLiteral("background: transparent"));
+
+    busyBar = new QProgressBar(this);
+    busyBar->setObjectName(QStringLiteral("busyBar"));
+    busyBar->setMinimumSize(busyBar->sizeHint());
+    busyBar->setStyleSheet(QStringLiteral("background: transparent"));
+    busyBar->hide();
+    busyBar->setRange(0, 400);
+    busyBar->setTextVisible(false);
+    busyStep = 0;
+
+    ui->statusBar->addWidget(busyBar);
+    ui->statusBar->addWidget(countLabel);
+
+    auto *dirCompleter = new QCompleter(this);
+    dirCompleter->setObjectName(QStringLiteral("dirCompleter"));
+    auto *fileSystem = new QFileSystemModel(dirCompleter);
+    fileSystem->setRootPath(QString());
+    dirCompleter->setModel(fileSystem);
+    dirCompleter->setCaseSensitivity(Qt::CaseInsensitive);
+    ui->comboBox_Dir->setCompleter(dirCompleter);
+
+    createTrayIcon();
+    setupResultTable(ui->tableView_result);
+
+    const QString frame = QStringLiteral("background-image:url(':/img/frame-mid.png')");
+    ui->centralWidget->setStyleSheet(frame);
+    ui->statusBar->setStyleSheet(frame);
+    const QString buttonStyle = QStringLiteral(
+        "QToolButton:!hover{background: transparent;}"
+        "QToolButton:hover{background-image: url(':/img/ico-hover-bg.png');border:0px;}");
+    ui->toolButtonSearchST->setStyleSheet(buttonStyle);
+    ui->toolButtonGetDir->setStyleSheet(buttonStyle);
+    ui->toolButtonHelp->setStyleSheet(buttonStyle);
+
+    connect(ui->toolButtonSearchST, SIGNAL(clicked()), this, SLOT(do_search()));
+    connect(ui->toolButtonHelp, SIGNAL(clicked()), this, SLOT(do_help()));
+    connect(ui->toolButtonGetDir, SIGNAL(clicked()), this, SLOT(do_brower_targetdir()));
+
+    searchWorker = new searchThread(this);
+    searchWorker->setObjectName(QStringLiteral("searchWorker"));
+    // The archive search extracts entries here.
+    const QString tempDir = stateFolder() + QLatin1String("/tmp");
+    QDir().mkpath(tempDir);
+    searchWorker->setTempDir(tempDir);
+    connect(searchWorker, SIGNAL(finished()), this, SLOT(do_resume_searchFileIcon()));
+    connect(searchWorker, SIGNAL(PushGotFiles(QString,QList<TFileInfo>)), this,
+            SLOT(do_GetResultFileInfo(QString,QList<TFileInfo>)));
+
+    QCoreApplication::setOrganizationName(tr("朔玳"));
+    QCoreApplication::setApplicationName(tr("朔玳"));
+    QCoreApplication::setApplicationVersion(tr("V1.2"));
+
+    // Batches cross from the worker thread by this name.
+    qRegisterMetaType<QList<TFileInfo>>("QList<TFileInfo>");
+
+    browseStartDir = QStringLiteral(".");
+
+    auto *showTimer = new QTimer(this);
+    showTimer->setObjectName(QStringLiteral("showTimer"));
+    connect(showTimer, SIGNAL(timeout()), this, SLOT(do_ShowResultFileInfo()));
+    showTimer->start(0);
+
+    watchShowNowFile();
+}
+
+MainWindow::~MainWindow()
+{
+    // Whatever ends the program, the worker must be gone before the window's children are.
+    searchWorker->stopSearch();
+    searchWorker->wait();
+    delete ui;
+}
+
+QStandardItemModel *MainWindow::buildResultModel()
+{
+    auto *model = new QStandardItemModel(0, 5, this);
+    const QString headers[] = {tr("文件名"), tr("目录"), tr("行号"), tr("内容"), tr("修改时间")};
+    for (int section = 0; section < 5; ++section)
+        model->setHeaderData(section, Qt::Horizontal, headers[section], Qt::EditRole);
+    return model;
+}
+
+void MainWindow::setupResultTable(QTableView *table)
+{
+    resultModel = buildResultModel();
+    table->setModel(resultModel);
+    table->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
+
+    auto *openFile = new QAction(tr("打开文件"), table);
+    auto *openDir = new QAction(tr("浏览文件所在目录"), table);
+    auto *separator1 = new QAction(table);
+    separator1->setSeparator(true);
+    auto *copyFiles = new QAction(tr("复制选中文件"), table);
+    auto *cutFiles = new QAction(tr("剪切选中文件"), table);
+    auto *separator2 = new QAction(table);
+    separator2->setSeparator(true);
+    auto *copyList = new QAction(tr("复制选中列表信息"), table);
+    auto *stopShow = new QAction(tr("停止显示"), table);
+
+    connect(copyList, SIGNAL(triggered()), this, SLOT(do_copyPathName_Clipboard()));
+    connect(openFile, SIGNAL(triggered()), this, SLOT(do_openFileDefault()));
+    connect(openDir, SIGNAL(triggered()), this, SLOT(do_openExplorerDir()));
+    connect(stopShow, SIGNAL(triggered()), this, SLOT(do_stopShowTab()));
+    connect(table, SIGNAL(doubleClicked(QModelIndex)), this, SLOT(do_openFileDefault()));
+    connect(copyFiles, SIGNAL(triggered()), this, SLOT(do_copyfiles()));
+    connect(cutFiles, SIGNAL(triggered()), this, SLOT(do_cutfiles()));
+
+    table->addActions({openFile, openDir, separator1, copyFiles, cutFiles, separator2, copyList,
+                       stopShow});
+    table->setContextMenuPolicy(Qt::ActionsContextMenu);
+
+    table->setColumnWidth(0, 80);
+    table->setColumnWidth(1, 250);
+    table->setColumnWidth(2, 50);
+}
+
+void MainWindow::createTrayIcon()
+{
+    auto *tray = new trayicon(this, this);
+    tray->setVisible(true);
+}
+
+void MainWindow::setInitialDir(const QString &dirText)
+{
+    QComboBox *combo = ui->comboBox_Dir;
+    combo->addItem(driveListText());
+    combo->setCurrentIndex(combo->count() - 1);
+    browseStartDir = dirText;
+    if (!dirText.isEmpty()) {
+        combo->addItem(dirText);
+        combo->setCurrentIndex(combo->count() - 1);
+    }
+}
+
+void MainWindow::do_show()
+{
+    show();
+}
+
+// The hand-off file is watched by path. When it is replaced rather than rewritten, or
+// removed and made again, the watch on the old file ends; watching the folder as well
+// lets the new file be picked up.
+void MainWindow::watchShowNowFile()
+{
+    shownowPath = showNowFilePath();
+    if (QFileInfo::exists(shownowPath))
+        shownowWatcher.addPath(shownowPath);
+    shownowWatcher.addPath(QFileInfo(shownowPath).absolutePath());
+    connect(&shownowWatcher, SIGNAL(fileChanged(QString)), this, SLOT(do_show()));
+    connect(&shownowWatcher, &QFileSystemWatcher::fileChanged, this,
+            [this] { rewatchShowNowFile(); });
+    connect(&shownowWatcher, &QFileSystemWatcher::directoryChanged, this, [this] {
+        if (rewatchShowNowFile())
+            do_show();
+    });
+}
+
+// Watches the hand-off file again if it exists but is no longer watched; true if it did.
+bool MainWindow::rewatchShowNowFile()
+{
+    if (shownowWatcher.files().contains(shownowPath) || !QFileInfo::exists(shownowPath))
+        return false;
+    return shownowWatcher.addPath(shownowPath);
+}

@@ -1,0 +1,81 @@
+#!/usr/bin/env bash
+# Content search inside ZIP archives: quorvel-search against ugrep -z (one thread), same run,
+# over a real tree zipped into a few archives; then the peak memory while searching an archive
+# with one 1 GB entry.
+# Usage: bench/archive_search.sh [TREE] [TEXT]     (default: /usr/include uint32_t)
+# Prints the matching lines of both (which must be the same), the peak memory figures, and as
+# its last line the ratio quorvel/ugrep of the median wall times.
+set -euo pipefail
+top="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+tree="${1:-/usr/include}"
+text="${2:-uint32_t}"
+bin="${QUORVEL_SEARCH:-$top/build/cli/quorvel-search}"
+[ -x "$bin" ] || { echo "build quorvel-search first (scripts/setup.sh)" >&2; exit 1; }
+command -v ugrep > /dev/null || { echo "ugrep is missing (scripts/packages.txt)" >&2; exit 1; }
+
+tmp="$(mktemp -d)"
+trap 'rm -rf "$tmp"' EXIT
+# quorvel-search extracts into a private folder under TMPDIR: keep it inside the work folder.
+export TMPDIR="$tmp"
+mkdir -p "$tmp/zips"
+
+# The tree's top-level entries, dealt round-robin into four archives.
+mapfile -t parts < <(cd "$tree" && ls -A)
+for i in 0 1 2 3; do
+    members=()
+    for ((j = i; j < ${#parts[@]}; j += 4)); do members+=("${parts[j]}"); done
+    [ ${#members[@]} -gt 0 ] && (cd "$tree" && zip -q -r -X "$tmp/zips/part$i.zip" "${members[@]}")
+done
+echo "archives: $(ls "$tmp/zips" | wc -l), $(du -sh "$tmp/zips" | cut -f1) zipped from $(du -sh "$tree" 2>/dev/null | cut -f1)"
+
+ours=(-d "$tmp/zips" -n '*' -t "$text")
+theirs=(-z -J1 -F -r -n "$text" "$tmp/zips")
+
+"$bin" "${ours[@]}" > "$tmp/q" || true
+ugrep "${theirs[@]}" > "$tmp/u" || true
+python3 - "$tmp/zips" "$tmp/q" "$tmp/u" <<'PY'
+import re, sys
+zips, q_out, u_out = sys.argv[1:]
+# quorvel: ZIPDIR/partN.zip/entry:line:text      ugrep: ZIPDIR/partN.zip{entry}:line:text
+q, u = {}, {}
+q_line = re.compile(r'^(.*?\.zip)/(.*?):(\d+):(.*)$')
+u_line = re.compile(r'^(.*?\.zip)\{(.*)\}:(\d+):(.*)$')
+for raw in open(q_out, 'rb').read().split(b'\n'):
+    m = q_line.match(raw.decode('utf-8', 'replace'))
+    if m:
+        q[(m[1], m[2], int(m[3]))] = m[4]
+for raw in open(u_out, 'rb').read().split(b'\n'):
+    m = u_line.match(raw.decode('utf-8', 'replace'))
+    if m:
+        u[(m[1], m[2], int(m[3]))] = m[4].rstrip('\r')[:80]
+print(f"matching lines: quorvel {len(q)}, ugrep {len(u)}")
+only_q, only_u = q.keys() - u.keys(), u.keys() - q.keys()
+texts = [k for k in q.keys() & u.keys() if q[k] != u[k]]
+print(f"only quorvel: {len(only_q)}, only ugrep: {len(only_u)}, same line with other text: {len(texts)}")
+for k in sorted(only_q | only_u)[:10]:
+    print("  ", k)
+if only_q or only_u or texts:
+    sys.exit("the matching lines differ")
+PY
+
+# Peak memory with one entry of 1 GB (ordinary lines, the text on the last one).
+mkdir -p "$tmp/big"
+(yes 'an ordinary line of the one big entry, nothing to find in it' || true) | head -c 1073741824 > "$tmp/big/big.txt"
+printf '\nthe last line holds %s\n' "$text" >> "$tmp/big/big.txt"
+(cd "$tmp/big" && zip -q -1 big.zip big.txt && rm big.txt)
+big_ours=(-d "$tmp/big" -n '*' -t "$text")
+peak() { { /usr/bin/time -f '%M' "$@" > "$tmp/peak.out"; } 2>&1 | tail -n1; }
+peak_q=$(peak "$bin" "${big_ours[@]}")
+grep -q "big.txt:[0-9]*:the last line holds" "$tmp/peak.out" || echo "warning: the big entry's last line was not found"
+peak_u=$(peak ugrep -z -J1 -F -r -n "$text" "$tmp/big")
+echo "peak memory, one 1 GB entry: quorvel $((peak_q / 1024)) MB (goal: under 50 MB), ugrep $((peak_u / 1024)) MB"
+
+# A pipe, not /dev/null: ugrep stops at the first match when it sees its output discarded.
+hyperfine -N --output=pipe -w 1 -r 5 --export-json "$tmp/h.json" "$bin ${ours[*]}" "ugrep ${theirs[*]}" > /dev/null
+python3 - "$tmp/h.json" <<'PY'
+import json, sys
+r = json.load(open(sys.argv[1]))["results"]
+q, u = r[0]["median"], r[1]["median"]
+print(f"median wall: quorvel {q*1000:.0f} ms, ugrep -z -J1 -F {u*1000:.0f} ms")
+print(f"ratio quorvel/ugrep: {q/u:.2f}")
+PY

@@ -7,9 +7,23 @@
 #include <QTemporaryDir>
 
 #include <cstdio>
+#include <unistd.h>
 
 namespace {
 enum ExitStatus { FoundHits = 0, NoHits = 1, BadInput = 2, Interrupted = 130 };
+
+// The archive readers write their diagnostics to standard output. Here standard output is
+// the stream of hits, so the diagnostics go to standard error and hits to a private copy of
+// the original standard output.
+FILE *separateHitsFromDiagnostics()
+{
+    fflush(stdout);
+    const int hitsFd = dup(STDOUT_FILENO);
+    if (hitsFd < 0 || dup2(STDERR_FILENO, STDOUT_FILENO) < 0)
+        return stdout;
+    FILE *hits = fdopen(hitsFd, "w");
+    return hits ? hits : stdout;
+}
 
 void printText(FILE *stream, const QString &text)
 {
@@ -53,9 +67,10 @@ int main(int argc, char *argv[])
         return BadInput;
     }
 
+    FILE *hitStream = separateHitsFromDiagnostics();
     static char outputBuffer[1 << 16];
-    setvbuf(stdout, outputBuffer, _IOFBF, sizeof outputBuffer);
-    HitPrinter printer(args.json ? HitPrinter::Format::Json : HitPrinter::Format::Lines, stdout);
+    setvbuf(hitStream, outputBuffer, _IOFBF, sizeof outputBuffer);
+    HitPrinter printer(args.json ? HitPrinter::Format::Json : HitPrinter::Format::Lines, hitStream);
 
     searchThread worker;
     worker.setSearchParam(request.roots, request.namePatterns, request.grepText, request.caseSensitivity,
@@ -75,6 +90,7 @@ int main(int argc, char *argv[])
     worker.start(QThread::InheritPriority);
     app.exec();
     worker.wait();
+    fflush(hitStream);
     fflush(stdout);
 
     if (interrupt.interrupted())

@@ -52,23 +52,8 @@ bool ExtractionFile::write(const void *data, size_t size)
         return false;
     if (used_ + size > sizeof buffer_ && !flush())
         return false;
-    if (size >= sizeof buffer_) {
-        used_ = 0;
-        const char *p = static_cast<const char *>(data);
-        while (size > 0) {
-            const auto n = ::write(fd_, p, unsigned(size > (1u << 30) ? (1u << 30) : size));
-            if (n < 0 && errno == EINTR)
-                continue;
-            if (n <= 0) {
-                failed_ = true;
-                return false;
-            }
-            p += n;
-            size -= size_t(n);
-            written_ += n;
-        }
-        return true;
-    }
+    if (size >= sizeof buffer_)
+        return writeAll(static_cast<const char *>(data), size);
     std::memcpy(buffer_ + used_, data, size);
     used_ += size;
     return true;
@@ -76,10 +61,16 @@ bool ExtractionFile::write(const void *data, size_t size)
 
 bool ExtractionFile::flush()
 {
-    const char *p = buffer_;
-    size_t left = used_;
-    while (left > 0) {
-        const auto n = ::write(fd_, p, unsigned(left));
+    if (!writeAll(buffer_, used_))
+        return false;
+    used_ = 0;
+    return true;
+}
+
+bool ExtractionFile::writeAll(const char *p, size_t size)
+{
+    while (size > 0) {
+        const auto n = ::write(fd_, p, unsigned(size > (1u << 30) ? (1u << 30) : size));
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0) {
@@ -87,10 +78,9 @@ bool ExtractionFile::flush()
             return false;
         }
         p += n;
-        left -= size_t(n);
+        size -= size_t(n);
         written_ += n;
     }
-    used_ = 0;
     return true;
 }
 
@@ -109,6 +99,14 @@ bool ExtractionFile::close()
     fd_ = -1;
     failed_ = !(flushed && cut && closed);
     return !failed_;
+}
+
+void ExtractionFile::abandon()
+{
+    if (fd_ >= 0)
+        ::close(fd_);
+    fd_ = -1;
+    used_ = 0;
 }
 
 bool makeExtractionDirectory(const std::string &path)

@@ -21,10 +21,15 @@ public:
     bool open(const std::string &path);
     bool write(const void *data, size_t size);
     bool close();
+    // Closes without writing what is buffered and without cutting the file: for an extraction
+    // that was stopped, whose bytes nobody reads. Cutting off a long earlier extraction drops
+    // its pages from the cache, which can take a tenth of a second: too long for a stop.
+    void abandon();
     bool isOpen() const { return fd_ >= 0; }
 
 private:
     bool flush();
+    bool writeAll(const char *p, size_t size);
 
     int fd_ = -1;
     bool failed_ = false;

@@ -41,6 +41,7 @@ QString TempTree::link(const QString &relative, const QString &target)
 
 QString thirdPartyFixtures(const QString &relative)
 {
-    const QString base = qEnvironmentVariable("QUORVEL_FIXTURES");
+    // ctest sets the variable; a test started by hand falls back to the configured folder.
+    const QString base = qEnvironmentVariable("QUORVEL_FIXTURES", QStringLiteral(QUORVEL_FIXTURES_DEFAULT));
     return relative.isEmpty() ? base : base + QLatin1Char('/') + relative;
 }

@@ -70,7 +70,8 @@ bool assembleSearchRequest(const SearchForm &form, SearchRequest &request, Searc
     }
     request.roots = roots;
 
-    request.grepText = form.grepText;
+    // Blanks alone are no content text: the search is on names, as the window shows it.
+    request.grepText = isContentSearch(form) ? form.grepText : QString();
     request.caseSensitivity = form.ignoreCase ? Qt::CaseInsensitive : Qt::CaseSensitive;
     request.recursive = form.recursive;
     request.exactName = form.exactName;

@@ -455,7 +455,9 @@ struct RarArchive
         } else {
             result = copyData(reader.handle, file.get());
         }
-        if (file && !file->close() && result == ERAR_SUCCESS)
+        if (file && result == ERAR_UNKNOWN)
+            file->abandon();   // cancelled by the callback: nothing reads what was written
+        else if (file && !file->close() && result == ERAR_SUCCESS)
             result = ERAR_ECLOSE;
         return result;
     }

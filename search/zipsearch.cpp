@@ -94,8 +94,10 @@ Extraction extractCurrentEntry(unzFile zip, const std::string &tempPath, char *b
             break;
         }
         copied += n;
-        if (pieces % stopCheckInterval == 0 && searchStopRequested())
+        if (pieces % stopCheckInterval == 0 && searchStopRequested()) {
+            file.abandon();
             return Extraction::Stopped;
+        }
     }
     if (!file.close() || writeFailed)
         printf("error in writing extracted file\n");

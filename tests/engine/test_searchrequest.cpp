@@ -109,6 +109,10 @@ void SearchRequestTest::contentTextIsHandedOverUntrimmed()
     SearchFormError error;
     QVERIFY(assembleSearchRequest(formWith(QDir::tempPath(), QString(), QStringLiteral(" foo ")), request, error));
     QCOMPARE(request.grepText, QStringLiteral(" foo "));
+    // Blanks alone make a search on names, not a search for blanks.
+    QVERIFY(assembleSearchRequest(formWith(QDir::tempPath(), QStringLiteral("a"), QStringLiteral("  ")), request,
+                                  error));
+    QCOMPARE(request.grepText, QString());
 }
 
 void SearchRequestTest::optionsMapToTheRequest()

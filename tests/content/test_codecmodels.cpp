@@ -1,0 +1,387 @@
+// The facts about codecs that the fast content search relies on, checked against the codecs
+// themselves: byte tables, ASCII transparency, line-feed synchronisation, piecewise decoding.
+
+#include "bytepattern.h"
+#include "casefold.h"
+#include "codecmodel.h"
+#include "contentcorpus.h"
+#include "needleplan.h"
+#include "piecedecoder.h"
+
+#include <QSet>
+#include <QTest>
+#include <QTextCodec>
+
+#include <random>
+
+class CodecModelTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void tablesDecodeLikeTheirCodecs();
+    void asciiTransparentCodecsMakeAsciiOnlyFromAsciiBytes_data();
+    void asciiTransparentCodecsMakeAsciiOnlyFromAsciiBytes();
+    void lineFeedsResetSegmentCodecs_data();
+    void lineFeedsResetSegmentCodecs();
+    void segmentsWithoutLongStructuresKeepTheirAscii_data();
+    void segmentsWithoutLongStructuresKeepTheirAscii();
+    void piecewiseDecodingEqualsWholeDecoding();
+    void unitDecodersMatchQt();
+    void caseFoldingIsQStringsRule();
+    void bocuDifferencesAreFixedBytes();
+
+private:
+    static QList<QTextCodec *> distinctCodecs();
+};
+
+namespace {
+
+QString decodeFresh(QTextCodec *codec, const QByteArray &bytes)
+{
+    QTextCodec::ConverterState state;
+    return codec->toUnicode(bytes.constData(), int(bytes.size()), &state);
+}
+
+QString decodeAfterLineFeed(QTextCodec *codec, const QByteArray &bytes)
+{
+    QTextCodec::ConverterState state;
+    codec->toUnicode("\n", 1, &state);
+    return codec->toUnicode(bytes.constData(), int(bytes.size()), &state);
+}
+
+QByteArray randomBytes(std::mt19937 &random, int size, int kind)
+{
+    QByteArray b;
+    static const char *const pieces[] = {"mutex", "\r\n", "\n", "+AG0-", "+-", "~~", "~}", "~x", "\x1b$B", "\xa1\xa1",
+                                         "\xe6\x93\x8d", "\x81\x30\x81\x30", "\xef\xbb\xbf", "\x8f\xa1\xa1", "++"};
+    while (b.size() < size) {
+        const unsigned r = random();
+        switch (kind % 4) {
+        case 0: b.append(char(r)); break;
+        case 1: b.append(char(r % 3 ? 0x80 | (r >> 8) : 0x20 + (r >> 8) % 0x5f)); break;
+        case 2: b.append(r % 4 ? pieces[(r >> 8) % (sizeof pieces / sizeof *pieces)] : "abc"); break;
+        default: b.append(char(0x20 + (r >> 8) % 0x5f)); break;
+        }
+    }
+    b.truncate(size);
+    return b;
+}
+
+} // namespace
+
+QList<QTextCodec *> CodecModelTest::distinctCodecs()
+{
+    QList<QTextCodec *> codecs;
+    for (const int mib : QTextCodec::availableMibs()) {
+        QTextCodec *codec = QTextCodec::codecForMib(mib);
+        if (codec && !codecs.contains(codec))
+            codecs << codec;
+    }
+    return codecs;
+}
+
+void CodecModelTest::tablesDecodeLikeTheirCodecs()
+{
+    std::mt19937 random(7);
+    int tables = 0;
+    for (QTextCodec *codec : distinctCodecs()) {
+        const CodecModel &model = codecModel(codec);
+        if (!model.hasTable)
+            continue;
+        ++tables;
+        QByteArray allowed;
+        for (int b = 0; b < 256; ++b) {
+            if (!model.triggers.test(size_t(b)))
+                allowed.append(char(b));
+        }
+        for (int round = 0; round < 200; ++round) {
+            QByteArray sample;
+            for (int i = 0; i < 600; ++i)
+                sample.append(allowed[int(random() % unsigned(allowed.size()))]);
+            QString expected;
+            for (const char c : sample)
+                expected += QChar(model.table[uchar(c)]);
+            QCOMPARE(decodeFresh(codec, sample), expected);
+            QCOMPARE(decodeAfterLineFeed(codec, sample), expected);
+        }
+    }
+    QVERIFY(tables > 80);
+}
+
+void CodecModelTest::asciiTransparentCodecsMakeAsciiOnlyFromAsciiBytes_data()
+{
+    QTest::addColumn<QByteArray>("name");
+    for (QTextCodec *codec : distinctCodecs()) {
+        if (codecModel(codec).special == CodecModel::Special::Transparent)
+            QTest::newRow(codec->name().constData()) << codec->name();
+    }
+}
+
+// Every sequence that starts with a byte above 0x7f, decoded between two line feeds, gives no
+// line feed of its own, and the printable ASCII it gives are some of its bytes after the first,
+// in their order: so a printable ASCII character of a text is always its own byte, and a line
+// always ends at a line-feed byte.
+void CodecModelTest::asciiTransparentCodecsMakeAsciiOnlyFromAsciiBytes()
+{
+    QFETCH(QByteArray, name);
+    QTextCodec *codec = QTextCodec::codecForName(name);
+    QVERIFY(codec);
+    QList<QByteArray> sequences;
+    for (int lead = 0x80; lead < 0x100; ++lead) {
+        for (int second = 0; second < 0x100; ++second) {
+            if (second == '\n')
+                continue;
+            const QByteArray pair = QByteArray(1, char(lead)) + char(second);
+            sequences << pair;
+            // Longer forms: EUC-JP's three bytes after 0x8f, GB18030's four bytes.
+            if (lead == 0x8f && second >= 0xa1)
+                for (int third : {0x20, 0x41, 0xa1, 0xfe, 0x0d})
+                    sequences << pair + char(third);
+            if (second >= 0x30 && second <= 0x39)
+                for (int third : {0x00, 0x30, 0x41, 0x6d, 0x81, 0xa1, 0xfe, 0x0d})
+                    for (int fourth : {0x30, 0x35, 0x39, 0x2f, 0x3a, 0x41, 0x81})
+                        sequences << pair + char(third) + char(fourth);
+        }
+    }
+    if (name == "GB18030") {   // every four-byte sequence
+        for (int a = 0x81; a <= 0xfe; ++a)
+            for (int b = 0x30; b <= 0x39; ++b)
+                for (int c = 0x81; c <= 0xfe; ++c)
+                    for (int d = 0x30; d <= 0x39; ++d)
+                        sequences << QByteArray(1, char(a)) + char(b) + char(c) + char(d);
+    }
+    QByteArray input("\n");
+    for (const QByteArray &s : sequences)
+        input += s + '\n';
+    const QStringList pieces = decodeFresh(codec, input).split(QLatin1Char('\n'));
+    QCOMPARE(pieces.size(), sequences.size() + 2);
+    for (int i = 0; i < sequences.size(); ++i) {
+        const QString &text = pieces[i + 1];
+        QString asciiOut;
+        for (const QChar c : text) {
+            if (c.unicode() >= 0x20 && c.unicode() < 0x7f)
+                asciiOut += c;
+        }
+        QString asciiIn;
+        for (const char b : sequences[i].mid(1)) {
+            if (uchar(b) >= 0x20 && uchar(b) < 0x7f)
+                asciiIn += QLatin1Char(b);
+        }
+        qsizetype at = 0;
+        for (const QChar c : asciiOut) {
+            at = asciiIn.indexOf(c, at);
+            if (at < 0)
+                break;
+            ++at;
+        }
+        if (at < 0)
+            QFAIL(qPrintable(QStringLiteral("%1 gives %2").arg(QString::fromLatin1(sequences[i].toHex(' ')), text)));
+    }
+}
+
+void CodecModelTest::lineFeedsResetSegmentCodecs_data()
+{
+    QTest::addColumn<QByteArray>("name");
+    for (QTextCodec *codec : distinctCodecs()) {
+        const CodecModel &model = codecModel(codec);
+        if (model.special == CodecModel::Special::Transparent || model.special == CodecModel::Special::Segments)
+            QTest::newRow(codec->name().constData()) << codec->name();
+    }
+}
+
+// Decoding a text equals decoding it up to and including a line feed, then the rest with a
+// decoder that has just seen a line feed: lines can be decoded one by one.
+void CodecModelTest::lineFeedsResetSegmentCodecs()
+{
+    QFETCH(QByteArray, name);
+    QTextCodec *codec = QTextCodec::codecForName(name);
+    const CodecModel &model = codecModel(codec);
+    std::mt19937 random(11);
+    const QString text = QStringLiteral("mutex 操作系统 言語 파이썬 a+b ~x €\r\n");
+    for (int round = 0; round < 4000; ++round) {
+        QByteArray head = round % 5 == 4 ? codec->fromUnicode(text) : randomBytes(random, int(random() % 40), round);
+        QByteArray tail = round % 7 == 6 ? codec->fromUnicode(text) : randomBytes(random, int(random() % 40), round + 1);
+        if (model.hzEscapes) {
+            for (QByteArray *part : {&head, &tail}) {
+                part->replace("~{", "~}");
+                part->replace("~\n", "~~\n");
+                if (part->endsWith('~'))
+                    part->append('~');
+            }
+            if (head.endsWith('~') && tail.startsWith('{'))
+                tail.prepend('x');
+        }
+        const QString whole = decodeFresh(codec, head + '\n' + tail);
+        const QString split = decodeFresh(codec, head + '\n') + decodeAfterLineFeed(codec, tail);
+        if (whole != split)
+            QFAIL(qPrintable(QStringLiteral("%1 | %2").arg(QString::fromLatin1(head.toHex(' ')), QString::fromLatin1(tail.toHex(' ')))));
+    }
+}
+
+void CodecModelTest::segmentsWithoutLongStructuresKeepTheirAscii_data()
+{
+    lineFeedsResetSegmentCodecs_data();
+}
+
+// A line with trigger bytes but no structure that makes characters (a UTF-7 base64 run of three
+// or more characters) gives no line feed of its own, and every printable ASCII character it
+// gives that is not a trigger byte is one of its bytes.
+void CodecModelTest::segmentsWithoutLongStructuresKeepTheirAscii()
+{
+    QFETCH(QByteArray, name);
+    QTextCodec *codec = QTextCodec::codecForName(name);
+    const CodecModel &model = codecModel(codec);
+    if (model.special != CodecModel::Special::Segments)
+        QSKIP("not a segment codec");
+    std::mt19937 random(13);
+    static const char *const pieces[] = {"+", "+-", "+A", "+AB", "+A-", "+AB-", "~", "~~", "~}", "~x", "mu", "tex",
+                                         "\xa1", "\xfe\xa1", "-", " ", "+/", "++", "a", "\r"};
+    int checked = 0;
+    for (int round = 0; round < 20000; ++round) {
+        QByteArray line;
+        const int n = 1 + int(random() % 8);
+        for (int i = 0; i < n; ++i)
+            line += pieces[random() % (sizeof pieces / sizeof *pieces)];
+        if (model.hzEscapes && (line.contains("~{") || line.endsWith('~')))
+            continue;
+        if (segmentMayMakeCharacters(model, reinterpret_cast<const unsigned char *>(line.constData()), size_t(line.size())))
+            continue;
+        ++checked;
+        const QString text = decodeAfterLineFeed(codec, line + '\n');
+        QVERIFY(text.endsWith(QLatin1Char('\n')));
+        QVERIFY2(text.count(QLatin1Char('\n')) == 1, line.constData());
+        for (const QChar c : text) {
+            if (c.unicode() >= 0x20 && c.unicode() < 0x7f && !model.triggers.test(c.unicode()))
+                QVERIFY2(line.contains(char(c.unicode())), qPrintable(QString::fromLatin1(line) + QLatin1String(" -> ") + text));
+        }
+    }
+    QVERIFY(checked > 1000);
+}
+
+void CodecModelTest::piecewiseDecodingEqualsWholeDecoding()
+{
+    std::mt19937 random(17);
+    for (QTextCodec *codec : distinctCodecs()) {
+        if (codecModel(codec).units != CodecModel::Units::None)
+            continue;
+        const bool qtUtf8 = codecModel(codec).qtUtf8;
+        for (int round = 0; round < 300; ++round) {
+            QByteArray bytes = randomBytes(random, 1 + int(random() % 300), round);
+            if (round % 10 == 0)
+                bytes = QByteArray("\xe4\x80").repeated(50 + int(random() % 100)) + "mutex" + bytes;
+            // Qt gives ICU room for two units more than bytes; what does not fit when the input
+            // is used up stays in the converter. Codecs that make more units than bytes (SCSU,
+            // BOCU-1) can so lose the end of a decode; a line feed at the end keeps it.
+            if (round % 2 == 0 || !codecModel(codec).hasTable)
+                bytes += '\n';
+            CodecPieceDecoder decoder(codec, qtUtf8, false);
+            QString pieces;
+            for (int at = 0; at < bytes.size();) {
+                const int n = std::min(int(bytes.size()) - at, 1 + int(random() % 9));
+                decoder.decode(reinterpret_cast<const unsigned char *>(bytes.constData()) + at, size_t(n), pieces);
+                at += n;
+            }
+            decoder.finish(pieces);
+            if (pieces != decodeFresh(codec, bytes))
+                QFAIL(qPrintable(QStringLiteral("%1: %2").arg(QString::fromLatin1(codec->name()), QString::fromLatin1(bytes.toHex(' ')))));
+        }
+    }
+}
+
+void CodecModelTest::unitDecodersMatchQt()
+{
+    std::mt19937 random(19);
+    struct Case { int mib; int width; bool bigEndian; QByteArray mark; };
+    const Case cases[] = {{1014, 2, false, "\xff\xfe"}, {1013, 2, true, "\xfe\xff"},
+                          {1019, 4, false, QByteArray("\xff\xfe\0\0", 4)}, {1018, 4, true, QByteArray("\0\0\xfe\xff", 4)},
+                          {1015, 2, false, ""}, {1017, 4, false, ""}};
+    for (const Case &c : cases) {
+        QTextCodec *codec = QTextCodec::codecForMib(c.mib);
+        for (int round = 0; round < 2000; ++round) {
+            QByteArray bytes = randomBytes(random, int(random() % 64), round);
+            if (round % 3 == 0) {   // plausible values: small ones, around the surrogates, above 0x10ffff
+                bytes.clear();
+                for (int i = 0; i < 16; ++i) {
+                    const quint32 v = i % 3 ? random() % 0x120000 : random();
+                    for (int k = 0; k < c.width; ++k)
+                        bytes.append(char(c.bigEndian ? v >> (8 * (c.width - 1 - k)) : v >> (8 * k)));
+                }
+            }
+            UnitPieceDecoder decoder(c.width, c.bigEndian);
+            QString mine;
+            for (int at = 0; at < bytes.size(); ++at)
+                decoder.decode(reinterpret_cast<const unsigned char *>(bytes.constData()) + at, 1, mine);
+            if (c.mark.isEmpty() && bytes.size() >= c.width && (bytes.startsWith("\xff\xfe") || bytes.startsWith("\xfe\xff")
+                                                                 || bytes.startsWith(QByteArray("\0\0\xfe\xff", 4))))
+                continue;   // a mark the codec would take
+            QCOMPARE(mine, decodeFresh(codec, c.mark + bytes));
+        }
+    }
+}
+
+void CodecModelTest::caseFoldingIsQStringsRule()
+{
+    std::mt19937 random(23);
+    for (uint u = 0; u < 0x10000; ++u) {
+        if (u >= 0xd800 && u <= 0xdfff)
+            continue;
+        const QString a = QString(QChar(char16_t(u)));
+        for (const char16_t v : casefold::variants(char16_t(u), Qt::CaseInsensitive))
+            QVERIFY(a.compare(QString(QChar(v)), Qt::CaseInsensitive) == 0);
+        const char16_t w = char16_t(random() % 0x10000);
+        if (w < 0xd800 || w > 0xdfff)
+            QCOMPARE(casefold::unitsMatch(char16_t(u), w, Qt::CaseInsensitive),
+                     a.compare(QString(QChar(w)), Qt::CaseInsensitive) == 0);
+    }
+    // Containment is position by position.
+    const QString letters = QStringLiteral("aAkK\u212asS\u017f\u00df\u1e9e\u03a3\u03c3\u03c2\u0130i\u0131I");
+    for (int round = 0; round < 20000; ++round) {
+        QString hay, needle;
+        for (int i = 0; i < 8; ++i)
+            hay += letters[int(random() % unsigned(letters.size()))];
+        for (int i = 0; i < 2; ++i)
+            needle += letters[int(random() % unsigned(letters.size()))];
+        bool mine = false;
+        for (int at = 0; at + 2 <= hay.size(); ++at)
+            mine = mine || (casefold::unitsMatch(hay[at].unicode(), needle[0].unicode(), Qt::CaseInsensitive)
+                            && casefold::unitsMatch(hay[at + 1].unicode(), needle[1].unicode(), Qt::CaseInsensitive));
+        QCOMPARE(mine, hay.contains(needle, Qt::CaseInsensitive));
+    }
+}
+
+void CodecModelTest::bocuDifferencesAreFixedBytes()
+{
+    QTextCodec *codec = QTextCodec::codecForName("BOCU-1");
+    const CodecModel &model = codecModel(codec);
+    std::mt19937 random(29);
+    const QString contexts[] = {QString(), QStringLiteral("abc "), QStringLiteral("中文"), QStringLiteral("\n"),
+                                QStringLiteral("ア"), QStringLiteral("Ωμέγα"), QStringLiteral("한국"), QStringLiteral("  ")};
+    for (const QString &text : {QStringLiteral("mutex"), QStringLiteral(" mutex"), QStringLiteral("Mutex"),
+                                QStringLiteral("操作系统"), QStringLiteral("a b c"), QStringLiteral("ωΣ")}) {
+        for (const Qt::CaseSensitivity cs : {Qt::CaseSensitive, Qt::CaseInsensitive}) {
+            const NeedlePlan plan = NeedlePlan::build(text, cs, model);
+            if (plan.bocuRun.empty())
+                continue;
+            const BytePattern gate(plan.bocuRun);
+            for (int round = 0; round < 300; ++round) {
+                QString written = text;
+                if (cs == Qt::CaseInsensitive) {
+                    for (QChar &c : written) {
+                        const auto v = casefold::variants(c.unicode(), cs);
+                        c = QChar(v[random() % v.size()]);
+                    }
+                }
+                const QString full = contexts[random() % 8] + written + contexts[random() % 8];
+                const QByteArray bytes = codec->fromUnicode(full);
+                std::vector<size_t> found;
+                gate.findAll(reinterpret_cast<const unsigned char *>(bytes.constData()), size_t(bytes.size()), 0,
+                             size_t(bytes.size()), found);
+                QVERIFY2(!found.empty(), qPrintable(full));
+            }
+        }
+    }
+}
+
+QTEST_GUILESS_MAIN(CodecModelTest)
+#include "test_codecmodels.moc"

@@ -2,7 +2,8 @@
 # Takes a screenshot of the main window in a virtual X server and writes it to
 # docs/screenshot.png (or the file given as the second argument).
 # Usage: scripts/screenshot.sh [path/to/quorvel] [output.png]
-# Needs xvfb, xauth and imagemagick.
+# The picture shows a real search: the C++ files of ui/ searched for the window's slots.
+# Needs xvfb, xauth, imagemagick and xdotool.
 set -eu
 root=$(cd "$(dirname "$0")/.." && pwd)
 program=${1:-$root/build/app/quorvel}
@@ -13,9 +14,15 @@ trap 'rm -rf "$workdir"' EXIT
 cp "$program" "$workdir/quorvel"
 cat > "$workdir/run.sh" <<INNER
 #!/bin/sh
-QT_QPA_PLATFORM=xcb "$workdir/quorvel" "$root" &
+QT_QPA_PLATFORM=xcb "$workdir/quorvel" "$root/ui" &
 pid=\$!
 sleep 4
+# Fill in the file-name and content fields (no window manager: the window sits at 0,0) and
+# press Return.
+xdotool mousemove 220 38 click 1 key ctrl+a type '*.cpp'
+xdotool mousemove 520 38 click 1 type 'MainWindow::do_'
+xdotool key Return
+sleep 3
 import -window root -crop 972x606+0+0 "$output"
 kill \$pid
 INNER

@@ -1,6 +1,7 @@
 #include "mainwindow.h"
 
 #include "mainwindowform.h"
+#include "resultmodel.h"
 #include "searchthread.h"
 #include "shownowfile.h"
 #include "startuptexts.h"
@@ -18,7 +19,6 @@
 #include <QLabel>
 #include <QMetaType>
 #include <QProgressBar>
-#include <QStandardItemModel>
 #include <QStatusBar>
 #include <QTableView>
 #include <QTimer>
@@ -110,7 +110,7 @@ MainWindow::MainWindow(QWidget *parent)
 
     browseStartDir = QStringLiteral(".");
 
-    auto *showTimer = new QTimer(this);
+    showTimer = new QTimer(this);
     showTimer->setObjectName(QStringLiteral("showTimer"));
     connect(showTimer, SIGNAL(timeout()), this, SLOT(do_ShowResultFileInfo()));
     showTimer->start(0);
@@ -126,9 +126,9 @@ MainWindow::~MainWindow()
     delete ui;
 }
 
-QStandardItemModel *MainWindow::buildResultModel()
+ResultModel *MainWindow::buildResultModel()
 {
-    auto *model = new QStandardItemModel(0, 5, this);
+    auto *model = new ResultModel(this);
     const QString headers[] = {tr("文件名"), tr("目录"), tr("行号"), tr("内容"), tr("修改时间")};
     for (int section = 0; section < 5; ++section)
         model->setHeaderData(section, Qt::Horizontal, headers[section], Qt::EditRole);

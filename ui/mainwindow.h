@@ -1,5 +1,6 @@
 #pragma once
 
+#include "displaypacing.h"
 #include "fileinfo.h"
 
 #include <QFileSystemWatcher>
@@ -11,8 +12,9 @@
 class MainWindowForm;
 class QLabel;
 class QProgressBar;
-class QStandardItemModel;
 class QTableView;
+class QTimer;
+class ResultModel;
 class searchThread;
 
 // The program's window: the search form, the options, the result table and a status bar
@@ -48,17 +50,24 @@ protected:
     void closeEvent(QCloseEvent *event) override;
 
 private:
-    QStandardItemModel *buildResultModel();
+    ResultModel *buildResultModel();
     void setupResultTable(QTableView *table);
     void createTrayIcon();
     void watchShowNowFile();
     bool rewatchShowNowFile();
+    bool searchRunning() const;
+    void resetResults();
+    void setSearchButtonRunning(bool running);
+    bool showBatch(const QString &dirName, const QList<TFileInfo> &hits);
+    void insertBuiltRows(bool evenIfNotDue);
+    void wakeDisplay();
+    void paceDisplay();
 
     MainWindowForm *ui;
     searchThread *searchWorker = nullptr;
     QString browseStartDir;
     bool stopShowing = false;
-    QStandardItemModel *resultModel = nullptr;
+    ResultModel *resultModel = nullptr;
     QList<QPair<QString, QList<TFileInfo>>> pendingBatches;
     int totalFound = 0;
     bool rowsAdded = true;
@@ -67,4 +76,9 @@ private:
     int busyStep = 0;
     QFileSystemWatcher shownowWatcher;
     QString shownowPath;   // where the watcher looks for the hand-off file
+    QTimer *showTimer = nullptr;         // the display timer; idle while there is nothing to show
+    bool displayTickRunning = false;     // the display tick never runs nested
+    bool stopSummaryShown = false;       // the "停止显示" summary stays until a batch is shown
+    bool searchFinishPending = false;    // started, and its finish not yet handled
+    DisplayPacing displayPacing;         // how often a long table is updated
 };

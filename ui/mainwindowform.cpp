@@ -110,10 +110,14 @@ void MainWindowForm::setupForm(QMainWindow *window)
     label = makeLabel(widgetMid, "label");
     gridLayout_5->addWidget(label, 0, 0, 1, 1);
     comboBoxForFind = makeCombo(widgetMid, "comboBoxForFind");
+    // The search adds the texts to the history itself; Qt's own insertion on Return would
+    // add them a second time.
+    comboBoxForFind->setInsertPolicy(QComboBox::NoInsert);
     gridLayout_5->addWidget(comboBoxForFind, 0, 1, 1, 1);
     label_3 = makeLabel(widgetMid, "label_3");
     gridLayout_5->addWidget(label_3, 0, 2, 1, 1);
     comboBoxForGrep = makeCombo(widgetMid, "comboBoxForGrep");
+    comboBoxForGrep->setInsertPolicy(QComboBox::NoInsert);
     gridLayout_5->addWidget(comboBoxForGrep, 0, 3, 1, 1);
     toolButtonSearchST = makeToolButton(widgetMid, "toolButtonSearchST", icon);
     gridLayout_5->addWidget(toolButtonSearchST, 0, 4, 1, 1);

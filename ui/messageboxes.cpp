@@ -36,4 +36,14 @@ QMessageBox::StandardButton question(QWidget *parent, const QString &title, cons
     return show(Request{parent, QMessageBox::Question, title, text, buttons, defaultButton});
 }
 
+void about(QWidget *parent, const QString &title, const QString &text)
+{
+    if (currentAnswerer()) {
+        currentAnswerer()(Request{parent, QMessageBox::Information, title, text, QMessageBox::Ok,
+                                  QMessageBox::NoButton});
+        return;
+    }
+    QMessageBox::about(parent, title, text);
+}
+
 } // namespace MessageBoxes

@@ -33,4 +33,7 @@ QMessageBox::StandardButton question(QWidget *parent, const QString &title, cons
                                      QMessageBox::StandardButtons buttons,
                                      QMessageBox::StandardButton defaultButton);
 
+// Qt's about box: the application's icon, the text and one OK button.
+void about(QWidget *parent, const QString &title, const QString &text);
+
 } // namespace MessageBoxes

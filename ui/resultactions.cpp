@@ -1,22 +1,111 @@
 // What the user does with the selected hits: open, reveal, copy or cut, describe.
 #include "mainwindow.h"
 
+#include "clipboardfiles.h"
+#include "desktoplauncher.h"
+#include "filedropblocks.h"
+#include "mainwindowform.h"
+#include "messageboxes.h"
+#include "resultrows.h"
+#include "rowdescription.h"
+
+#include <QClipboard>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QTableView>
+
+#include <cerrno>
+#include <climits>
+#include <cstdio>
+#include <new>
+
+namespace {
+
+// Opening and revealing ask before more than 3 rows, copying and cutting before more than 29.
+constexpr int openWithoutAsking = 3;
+constexpr int copyWithoutAsking = 29;
+
+// True when the action may go on: at most `threshold` rows, or the user said Yes.
+bool confirmRowCount(QWidget *window, int rows, int threshold, const QString &message)
+{
+    if (rows <= threshold)
+        return true;
+    return MessageBoxes::question(window, MainWindow::tr("警告"), message.arg(rows),
+                                  QMessageBox::Yes | QMessageBox::No, QMessageBox::No)
+           == QMessageBox::Yes;
+}
+
+// The existing target of every row, in row order, repeats included.
+QStringList existingTargets(const QList<ResultRow> &rows)
+{
+    QStringList targets;
+    for (const ResultRow &row : rows) {
+        const QString target = targetPath(row);
+        if (QFileInfo::exists(target))
+            targets.append(target);
+    }
+    return targets;
+}
+
+void putFilesOnClipboard(QWidget *window, const QAbstractItemView *table, bool copy)
+{
+    const QList<ResultRow> rows = selectedResultRows(table);
+    if (!confirmRowCount(window, rows.size(), copyWithoutAsking,
+                         MainWindow::tr("执行%1个复制操作，是否继续？")))
+        return;
+    QStringList files;
+    for (const QString &target : existingTargets(rows)) {
+        if (!files.contains(target))   // case-sensitive, like the paths themselves
+            files.append(target);
+    }
+    QByteArray szFiles;
+    try {
+        szFiles = packFileList(files);
+    } catch (const std::bad_alloc &) {
+        errno = ENOMEM;
+        std::perror("szFiles alloc");
+        return;
+    }
+    if (szFiles.size() > INT_MAX / 2 - 28) {   // the drop block would not fit in an int
+        errno = ENOMEM;
+        std::perror("szFiles alloc");
+        return;
+    }
+    setClipboardFiles(szFiles.constData(), int(szFiles.size()), copy);
+}
+
+} // namespace
+
 void MainWindow::do_copyPathName_Clipboard()
 {
+    QGuiApplication::clipboard()->setText(describeRows(selectedResultRows(ui->tableView_result)),
+                                          QClipboard::Clipboard);
 }
 
 void MainWindow::do_openFileDefault()
 {
+    const QList<ResultRow> rows = selectedResultRows(ui->tableView_result);
+    if (!confirmRowCount(this, rows.size(), openWithoutAsking, tr("执行%1个打开操作，是否继续？")))
+        return;
+    for (const QString &target : existingTargets(rows))
+        DesktopLauncher::current().openFile(target);
 }
 
 void MainWindow::do_openExplorerDir()
 {
+    const QList<ResultRow> rows = selectedResultRows(ui->tableView_result);
+    if (!confirmRowCount(this, rows.size(), openWithoutAsking, tr("执行%1个打开操作，是否继续？")))
+        return;
+    for (const QString &target : existingTargets(rows))
+        DesktopLauncher::current().revealFile(target);
 }
 
 void MainWindow::do_copyfiles()
 {
+    putFilesOnClipboard(this, ui->tableView_result, true);
 }
 
 void MainWindow::do_cutfiles()
 {
+    putFilesOnClipboard(this, ui->tableView_result, false);
 }

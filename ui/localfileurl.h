@@ -1,0 +1,10 @@
+#pragma once
+
+#include <QUrl>
+
+class QString;
+
+// The file:// URL of a native path from the result table. A path built as directory,
+// separator, name has a doubled separator when the directory is a root ("/" + "/" + "etc");
+// taken as it is, "//etc/x" would become a URL with the host "etc".
+QUrl localFileUrl(const QString &nativePath);

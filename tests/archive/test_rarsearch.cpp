@@ -3,6 +3,7 @@
 #include "rar4testwriter.h"
 #include "rarsearch.h"
 #include "stdoutcapture.h"
+#include "stoppedthread.h"
 #include "temptree.h"
 #include "unrarlayer.h"
 
@@ -336,23 +337,11 @@ void RarSearchTest::stopEndsTheWalk()
     QList<TFileInfo> hits;
     const TSearchOptions names = archiveOptions({"*"});
     const TSearchOptions content = archiveOptions({"*"}, "a", temp);
-    class StoppedThread : public QThread
-    {
-    public:
-        std::function<void()> job;
-        void run() override
-        {
-            requestInterruption();
-            job();
-        }
-    } thread;
-    thread.job = [&] {
+    StdoutCapture capture;
+    runOnStoppedThread([&] {
         searchArchive(rar, hits, &names);
         searchArchive(rar, hits, &content);
-    };
-    StdoutCapture capture;
-    thread.start();
-    thread.wait();
+    });
     QCOMPARE(capture.finish(), QByteArray());
     QVERIFY(hits.isEmpty());
     QVERIFY(!QFileInfo::exists(temp + "/rar.tmp"));

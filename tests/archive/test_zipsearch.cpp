@@ -1,6 +1,7 @@
 #include "archivesearch.h"
 #include "archivetesthelpers.h"
 #include "stdoutcapture.h"
+#include "stoppedthread.h"
 #include "temptree.h"
 #include "zipsearch.h"
 #include "ziptestwriter.h"
@@ -61,24 +62,6 @@ QByteArray readFile(const QString &path)
 {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-// Runs `job` on a thread that has been asked to stop.
-void runStopped(const std::function<void()> &job)
-{
-    class StoppedThread : public QThread
-    {
-    public:
-        explicit StoppedThread(const std::function<void()> &job) : job_(job) {}
-        void run() override
-        {
-            requestInterruption();
-            job_();
-        }
-        std::function<void()> job_;
-    } thread(job);
-    thread.start();
-    thread.wait();
 }
 
 } // namespace
@@ -320,7 +303,7 @@ void ZipSearchTest::stopEndsTheWalk()
     QList<TFileInfo> byName;
     const TSearchOptions names = archiveOptions({"*"});
     const TSearchOptions content = archiveOptions({"*"}, "a", temp);
-    runStopped([&] {
+    runOnStoppedThread([&] {
         searchArchive(zip, byName, &names);
         searchArchive(zip, byName, &content);
     });

@@ -1,10 +1,10 @@
 #include "archivetesthelpers.h"
 #include "rar4testwriter.h"
+#include "batchrecorder.h"
 #include "searchthread.h"
 #include "temptree.h"
 #include "ziptestwriter.h"
 
-#include <QMutex>
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QTest>
@@ -30,28 +30,9 @@ private:
 
 namespace {
 
-struct Batch
-{
-    QString dirName;
-    QList<TFileInfo> hits;
-};
-
 QList<Batch> runWorker(const QString &root, const QStringList &patterns, const QString &text, const QString &tempDir)
 {
-    searchThread worker;
-    worker.setSearchParam({QDir(root)}, patterns, text, Qt::CaseSensitive, true, false, false);
-    worker.setTempDir(tempDir);
-    QList<Batch> batches;
-    QMutex mutex;
-    QObject::connect(&worker, &searchThread::PushGotFiles, &worker,
-                     [&](const QString &dir, const QList<TFileInfo> &hits) {
-                         QMutexLocker lock(&mutex);
-                         batches.append(Batch{dir, hits});
-                     },
-                     Qt::DirectConnection);
-    worker.start();
-    worker.wait();
-    return batches;
+    return runSearch({QDir(root)}, patterns, true, false, text, tempDir);
 }
 
 struct Run
@@ -74,11 +55,6 @@ Run runCli(const QStringList &args, const QString &tmpdir)
                process.readAllStandardError()};
 }
 
-QStringList sorted(QStringList list)
-{
-    list.sort();
-    return list;
-}
 
 } // namespace
 

@@ -16,10 +16,12 @@ struct Batch
 };
 
 inline QList<Batch> runSearch(const QList<QDir> &roots, const QStringList &patterns, bool recursive = true,
-                              bool exactName = false, const QString &text = QString())
+                              bool exactName = false, const QString &text = QString(),
+                              const QString &tempDir = QString())
 {
     searchThread worker;
     worker.setSearchParam(roots, patterns, text, Qt::CaseSensitive, recursive, exactName, false);
+    worker.setTempDir(tempDir);
     QList<Batch> batches;
     QMutex mutex;
     QObject::connect(&worker, &searchThread::PushGotFiles, &worker,

@@ -12,6 +12,7 @@
 #include <QClipboard>
 #include <QFileInfo>
 #include <QGuiApplication>
+#include <QSet>
 #include <QTableView>
 
 #include <cerrno>
@@ -53,10 +54,14 @@ void putFilesOnClipboard(QWidget *window, const QAbstractItemView *table, bool c
     if (!confirmRowCount(window, rows.size(), copyWithoutAsking,
                          MainWindow::tr("执行%1个复制操作，是否继续？")))
         return;
+    // Each file once, in row order; a set keeps this linear for large selections.
     QStringList files;
+    QSet<QString> seen;   // case-sensitive, like the paths themselves
     for (const QString &target : existingTargets(rows)) {
-        if (!files.contains(target))   // case-sensitive, like the paths themselves
+        if (!seen.contains(target)) {
+            seen.insert(target);
             files.append(target);
+        }
     }
     QByteArray szFiles;
     try {

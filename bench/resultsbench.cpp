@@ -8,7 +8,7 @@
 //       the search button and half with Return; prints the delay from the stop to the moment
 //       the window has handled the worker's finish.
 #include "mainwindow.h"
-#include "searchthread.h"
+#include "walk/searchthread.h"
 #include "standardpresenter.h"
 
 #include <QAbstractItemModel>

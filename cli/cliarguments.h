@@ -1,6 +1,6 @@
 #pragma once
 
-#include "searchrequest.h"
+#include "walk/searchrequest.h"
 
 #include <QStringList>
 

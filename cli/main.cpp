@@ -1,7 +1,7 @@
 #include "cliarguments.h"
 #include "hitprinter.h"
 #include "interrupthandler.h"
-#include "searchthread.h"
+#include "walk/searchthread.h"
 
 #include <QCoreApplication>
 #include <QTemporaryDir>

@@ -2,7 +2,9 @@
 # Compiles the Windows-only sources with mingw-w64 so that they keep compiling where no
 # Windows build runs. Qt's headers are Debian's (built for Linux); they serve for compiling,
 # with Q_OS_WIN taken from the Windows compiler, and as system headers, so that their own
-# warnings under this compiler do not count. Nothing is linked.
+# warnings under this compiler do not count. Nothing is linked. The list of files is the one the
+# CMake build collects (BUILD_DIR/windows-sources.txt).
+# Usage: scripts/check-windows-seams.sh [BUILD_DIR]
 set -euo pipefail
 top="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 cxx="${MINGW_CXX:-x86_64-w64-mingw32-g++}"
@@ -14,15 +16,12 @@ qt="$(pkg-config --variable=includedir Qt6Core)"
 out="$(mktemp -d)"
 trap 'rm -rf "$out"' EXIT
 
-sources=(
-  ui/clipboardfiles_win.cpp
-  ui/filedropblocks.cpp
-  ui/filereveal_win.cpp
-  ui/localfileurl.cpp
-  ui/hittime_win.cpp
-  app/instancelock_win.cpp
-  app/contextmenuregistration_win.cpp
-)
+list="${1:-$top/build}/windows-sources.txt"
+if [ ! -s "$list" ]; then
+  echo "check-windows-seams: $list is missing or empty; configure the build first" >&2
+  exit 1
+fi
+mapfile -t sources < "$list"
 failed=0
 for source in "${sources[@]}"; do
   if "$cxx" -std=c++17 -Wall -Wextra -Werror -c "$top/$source" -o "$out/$(basename "$source").o" \

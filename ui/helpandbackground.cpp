@@ -2,7 +2,7 @@
 #include "mainwindow.h"
 
 #include "messageboxes.h"
-#include "searchthread.h"
+#include "walk/searchthread.h"
 
 #include <QCloseEvent>
 

@@ -2,7 +2,7 @@
 
 #include "mainwindowform.h"
 #include "resultmodel.h"
-#include "searchthread.h"
+#include "walk/searchthread.h"
 #include "shownowfile.h"
 #include "startuptexts.h"
 #include "statefolder.h"

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "displaypacing.h"
-#include "fileinfo.h"
+#include "walk/fileinfo.h"
 
 #include <QFileSystemWatcher>
 #include <QList>

@@ -5,8 +5,8 @@
 #include "mainwindowform.h"
 #include "messageboxes.h"
 #include "resultmodel.h"
-#include "searchrequest.h"
-#include "searchthread.h"
+#include "walk/searchrequest.h"
+#include "walk/searchthread.h"
 
 #include <QApplication>
 #include <QCheckBox>

@@ -1,5 +1,5 @@
 #include "mainwindow.h"
-#include "searchthread.h"
+#include "walk/searchthread.h"
 #include "trayicon.h"
 
 #include <QAction>

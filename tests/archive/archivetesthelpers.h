@@ -1,8 +1,8 @@
 #pragma once
 
-#include "fileinfo.h"
-#include "grepfile.h"
-#include "searchoptions.h"
+#include "walk/fileinfo.h"
+#include "content/grepfile.h"
+#include "walk/searchoptions.h"
 
 #include <QDir>
 #include <QFile>

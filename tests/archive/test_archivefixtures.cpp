@@ -1,8 +1,8 @@
-#include "archivesearch.h"
+#include "archive/archivesearch.h"
 #include "archivetesthelpers.h"
 #include "stdoutcapture.h"
 #include "temptree.h"
-#include "unrarlayer.h"
+#include "archive/unrarlayer.h"
 
 #include <QFileInfo>
 #include <QTest>

@@ -1,6 +1,6 @@
-#include "archivesearch.h"
+#include "archive/archivesearch.h"
 #include "archivetesthelpers.h"
-#include "rarvolumenames.h"
+#include "archive/rarvolumenames.h"
 
 #include <QTest>
 

@@ -1,7 +1,7 @@
 #include "archivetesthelpers.h"
 #include "rar4testwriter.h"
 #include "batchrecorder.h"
-#include "searchthread.h"
+#include "walk/searchthread.h"
 #include "temptree.h"
 #include "ziptestwriter.h"
 

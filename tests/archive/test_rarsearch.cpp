@@ -1,11 +1,11 @@
-#include "archivesearch.h"
+#include "archive/archivesearch.h"
 #include "archivetesthelpers.h"
 #include "rar4testwriter.h"
-#include "rarsearch.h"
+#include "archive/rarsearch.h"
 #include "stdoutcapture.h"
 #include "stoppedthread.h"
 #include "temptree.h"
-#include "unrarlayer.h"
+#include "archive/unrarlayer.h"
 
 #include <QElapsedTimer>
 #include <QFileInfo>

@@ -1,6 +1,6 @@
 #include "rar4testwriter.h"
 #include "temptree.h"
-#include "unrarlayer.h"
+#include "archive/unrarlayer.h"
 
 #include <QFile>
 #include <QFileInfo>

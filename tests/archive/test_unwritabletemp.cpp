@@ -1,4 +1,4 @@
-#include "archivesearch.h"
+#include "archive/archivesearch.h"
 #include "archivetesthelpers.h"
 #include "rar4testwriter.h"
 #include "stdoutcapture.h"

@@ -1,9 +1,9 @@
-#include "archivesearch.h"
+#include "archive/archivesearch.h"
 #include "archivetesthelpers.h"
 #include "stdoutcapture.h"
 #include "stoppedthread.h"
 #include "temptree.h"
-#include "zipsearch.h"
+#include "archive/zipsearch.h"
 #include "ziptestwriter.h"
 
 #include <QFileInfo>

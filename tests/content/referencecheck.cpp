@@ -2,10 +2,10 @@
 // with the straightforward reference's. Used by bench/content_search.sh on whole trees.
 // Usage: quorvel-content-reference TEXT [-i] [-D] < files
 
-#include "grepfile.h"
+#include "content/grepfile.h"
 #include "referencegrep.h"
-#include "searchoptions.h"
-#include "searchthread.h"
+#include "walk/searchoptions.h"
+#include "walk/searchthread.h"
 
 #include <QCoreApplication>
 #include <QTextStream>

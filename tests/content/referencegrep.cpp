@@ -1,8 +1,8 @@
 #include "referencegrep.h"
 
-#include "recodetext.h"
-#include "searchoptions.h"
-#include "systemcodec.h"
+#include "content/recodetext.h"
+#include "walk/searchoptions.h"
+#include "content/systemcodec.h"
 
 #include <QFile>
 #include <QFileInfo>

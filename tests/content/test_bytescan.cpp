@@ -1,7 +1,7 @@
 // The vector scans against plain loops.
 
-#include "bytepattern.h"
-#include "bytescan.h"
+#include "content/bytepattern.h"
+#include "content/bytescan.h"
 
 #include <QTest>
 

@@ -1,12 +1,12 @@
 // The facts about codecs that the fast content search relies on, checked against the codecs
 // themselves: byte tables, ASCII transparency, line-feed synchronisation, piecewise decoding.
 
-#include "bytepattern.h"
-#include "casefold.h"
-#include "codecmodel.h"
+#include "content/bytepattern.h"
+#include "content/casefold.h"
+#include "content/codecmodel.h"
 #include "contentcorpus.h"
-#include "needleplan.h"
-#include "piecedecoder.h"
+#include "content/needleplan.h"
+#include "content/piecedecoder.h"
 
 #include <QSet>
 #include <QTest>

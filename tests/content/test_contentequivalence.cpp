@@ -1,12 +1,12 @@
 // The fast content search against the straightforward one, on the whole corpus, in both modes
 // and case rules, with chunk and block sizes that put boundaries everywhere.
 
-#include "contentchunking.h"
+#include "content/contentchunking.h"
 #include "contentcorpus.h"
-#include "grepfile.h"
+#include "content/grepfile.h"
 #include "referencegrep.h"
-#include "searchoptions.h"
-#include "searchthread.h"
+#include "walk/searchoptions.h"
+#include "walk/searchthread.h"
 #include "temptree.h"
 
 #include <QTest>

@@ -2,9 +2,9 @@
 // the search can finish before it is stopped, and things that are no files at all.
 
 #include "contentcorpus.h"
-#include "grepfile.h"
-#include "searchoptions.h"
-#include "searchthread.h"
+#include "content/grepfile.h"
+#include "walk/searchoptions.h"
+#include "walk/searchthread.h"
 #include "temptree.h"
 
 #include <QFile>

@@ -1,9 +1,9 @@
 // What a content search reports, case by case.
 
 #include "contentcorpus.h"
-#include "grepfile.h"
-#include "searchoptions.h"
-#include "searchthread.h"
+#include "content/grepfile.h"
+#include "walk/searchoptions.h"
+#include "walk/searchthread.h"
 #include "temptree.h"
 
 #include <QFile>

@@ -1,6 +1,6 @@
-#include "dirlisting.h"
-#include "mounttable.h"
-#include "namefilter.h"
+#include "walk/dirlisting.h"
+#include "walk/mounttable.h"
+#include "walk/namefilter.h"
 #include "temptree.h"
 
 #include <QDir>

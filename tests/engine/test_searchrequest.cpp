@@ -1,5 +1,5 @@
-#include "searchrequest.h"
-#include "searchthread.h"
+#include "walk/searchrequest.h"
+#include "walk/searchthread.h"
 #include "temptree.h"
 
 #include <QTest>

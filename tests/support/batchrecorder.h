@@ -1,6 +1,6 @@
 #pragma once
 
-#include "searchthread.h"
+#include "walk/searchthread.h"
 
 #include <atomic>
 #include <QDeadlineTimer>

@@ -2,7 +2,7 @@
 // nothing; the ways back; and the worker always ended before the window goes.
 #include "mainwindow.h"
 #include "messageboxes.h"
-#include "searchthread.h"
+#include "walk/searchthread.h"
 #include "trayicon.h"
 
 #include <QAbstractItemModel>

@@ -1,6 +1,6 @@
 #include "connectioncheck.h"
 #include "mainwindow.h"
-#include "searchthread.h"
+#include "walk/searchthread.h"
 #include "statefolder.h"
 #include "trayicon.h"
 

@@ -1,6 +1,6 @@
 // Open, reveal, copy, cut and describe the selected hits of the result table.
 #include "desktoplauncher.h"
-#include "fileinfo.h"
+#include "walk/fileinfo.h"
 #include "mainwindow.h"
 #include "messageboxes.h"
 

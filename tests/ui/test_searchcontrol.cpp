@@ -2,7 +2,7 @@
 
 #include "directorychooser.h"
 #include "messageboxes.h"
-#include "searchthread.h"
+#include "walk/searchthread.h"
 
 #include <QCheckBox>
 #include <QComboBox>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "fileinfo.h"
+#include "walk/fileinfo.h"
 #include "mainwindow.h"
 
 #include <QAbstractItemModel>

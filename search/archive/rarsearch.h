@@ -1,0 +1,20 @@
+#pragma once
+
+#include "walk/fileinfo.h"
+
+#include <QByteArray>
+
+#include <cstdint>
+
+struct TSearchOptions;
+
+// Searches the RAR archive (or volume set starting) at the 8-bit `archivePath`.
+void searchRarArchive(const QByteArray &archivePath, QList<TFileInfo> &hits, const TSearchOptions *options);
+
+// What went wrong with a RAR archive, written to standard output. `errorKind`: 0 open,
+// 1 reading a header, 2 processing an entry. Success and the end of the archive write nothing.
+void reportRarError(int code, const QByteArray &archivePath, int errorKind);
+
+// Answers the RAR reader's questions: volume changes (on a console, asks what to do) and
+// passwords (none is given); lets a stop request cancel an extraction.
+int rarCallback(unsigned int msg, intptr_t userData, intptr_t p1, intptr_t p2);

@@ -1,0 +1,197 @@
+#include "archive/zipsearch.h"
+
+#include "archive/archivesearch.h"
+#include "archive/extractionfile.h"
+#include "content/grepfile.h"
+#include "walk/searchoptions.h"
+#include "walk/stoprequest.h"
+#include "content/systemcodec.h"
+
+#include <QFile>
+#include <QTextCodec>
+
+#include <unzip.h>
+#ifdef _WIN32
+#include <iowin32.h>
+#endif
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <vector>
+
+namespace {
+
+constexpr int copyBufferSize = 8192;
+constexpr int nameBufferSize = 256;
+// How many copied pieces pass between two looks at the stop request (2 MB).
+constexpr int stopCheckInterval = 256;
+constexpr uLong utf8NameFlag = 1u << 11;
+
+unzFile openZip(const QByteArray &path)
+{
+#ifdef _WIN32
+    // 8-bit names in the system code page, as the rest of the program hands them over.
+    zlib_filefunc64_def files;
+    fill_win32_filefunc64A(&files);
+    return unzOpen2_64(path.constData(), &files);
+#else
+    return unzOpen64(path.constData());
+#endif
+}
+
+// The entry's name as stored: UTF-8 when the entry says so, otherwise the system code page.
+QString decodeEntryName(const QByteArray &raw, uLong flags)
+{
+    if (flags & utf8NameFlag)
+        return QString::fromUtf8(raw);
+    return systemCodec()->toUnicode(raw);
+}
+
+// Reads the current entry's information and its whole name, however long.
+int readEntryInfo(unzFile zip, unz_file_info64 &info, QByteArray &name)
+{
+    char buffer[nameBufferSize];
+    int err = unzGetCurrentFileInfo64(zip, &info, buffer, sizeof buffer, nullptr, 0, nullptr, 0);
+    if (err != UNZ_OK)
+        return err;
+    if (info.size_filename < sizeof buffer) {
+        name = QByteArray(buffer, int(strnlen(buffer, info.size_filename)));
+        return UNZ_OK;
+    }
+    std::vector<char> whole(info.size_filename + 1);
+    err = unzGetCurrentFileInfo64(zip, &info, whole.data(), uLong(whole.size()), nullptr, 0, nullptr, 0);
+    if (err == UNZ_OK)
+        name = QByteArray(whole.data(), int(strnlen(whole.data(), info.size_filename)));
+    return err;
+}
+
+enum class Extraction { Written, NotWritten, Stopped };
+
+// Copies the current entry to the temporary file. An entry of which nothing could be written
+// (the file does not open, the data cannot be read) is NotWritten, so that nothing an earlier
+// entry left there is searched under this entry's name.
+Extraction extractCurrentEntry(unzFile zip, const std::string &tempPath, char *buffer)
+{
+    ExtractionFile file;
+    if (!file.open(tempPath))
+        return Extraction::NotWritten;
+    qint64 copied = 0;
+    bool readFailed = false;
+    bool writeFailed = false;
+    for (int pieces = 1;; ++pieces) {
+        const int n = unzReadCurrentFile(zip, buffer, copyBufferSize);
+        if (n == 0)
+            break;
+        if (n < 0) {
+            printf("error %d with zipfile in unzReadCurrentFile\n", n);
+            readFailed = true;
+            break;
+        }
+        if (!file.write(buffer, size_t(n))) {
+            writeFailed = true;
+            break;
+        }
+        copied += n;
+        if (pieces % stopCheckInterval == 0 && searchStopRequested()) {
+            file.abandon();
+            return Extraction::Stopped;
+        }
+    }
+    if (!file.close() || writeFailed)
+        printf("error in writing extracted file\n");
+    return readFailed && copied == 0 ? Extraction::NotWritten : Extraction::Written;
+}
+
+// minizip does not open an archive whose end record is its first byte: one without entries.
+// Such an archive is no error; it just holds nothing.
+bool isEmptyZipArchive(const QByteArray &path)
+{
+    QFile file(QFile::decodeName(path));
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
+    const QByteArray end = file.read(22);
+    if (end.size() != 22 || !end.startsWith(QByteArray("PK\x05\x06", 4)))
+        return false;
+    const auto le16 = [&end](int at) { return int(uchar(end[at])) | int(uchar(end[at + 1])) << 8; };
+    const bool noEntries = le16(8) == 0 && le16(10) == 0;
+    return noEntries && file.size() == 22 + le16(20);
+}
+
+} // namespace
+
+int searchZipArchive(const QByteArray &archivePath, QList<TFileInfo> &hits, const TSearchOptions *options)
+{
+    unzFile zip = openZip(archivePath);
+    if (!zip && isEmptyZipArchive(archivePath))
+        return 0;
+    if (!zip)
+        zip = openZip(archivePath + ".zip");
+    if (!zip) {
+        printf("Cannot open %s or %s.zip\n", archivePath.constData(), archivePath.constData());
+        return 1;
+    }
+    const int result = searchZipEntries(archivePath, zip, hits, options);
+    unzClose(zip);
+    return result;
+}
+
+int searchZipEntries(const QByteArray &archivePath, void *handle, QList<TFileInfo> &hits,
+                     const TSearchOptions *options)
+{
+    unzFile zip = handle;
+    char *copyBuffer = static_cast<char *>(malloc(copyBufferSize));
+    if (!copyBuffer) {
+        printf("Error allocating memory\n");
+        exit(1);
+    }
+    const std::unique_ptr<char, decltype(&free)> copyBufferOwner(copyBuffer, &free);
+
+    unz_global_info64 global;
+    std::memset(&global, 0, sizeof global);
+    int err = unzGetGlobalInfo64(zip, &global);
+    if (err != UNZ_OK)
+        printf("error %d with zipfile in unzGetGlobalInfo \n", err);
+
+    const bool contentSearch = !options->grepText.isEmpty();
+    const QString tempPath = archiveTempFile(options, "zip.tmp");
+    const std::string tempPath8 = QFile::encodeName(tempPath).toStdString();
+
+    for (ZPOS64_T i = 0; i < global.number_entry; ++i) {
+        if (searchStopRequested())
+            break;
+        unz_file_info64 info;
+        QByteArray rawName;
+        err = readEntryInfo(zip, info, rawName);
+        if (err != UNZ_OK) {
+            printf("error %d with zipfile in unzGetCurrentFileInfo\n", err);
+            break;
+        }
+        err = unzOpenCurrentFilePassword(zip, nullptr);
+        if (err != UNZ_OK)
+            printf("error %d with zipfile in unzOpenCurrentFilePassword\n", err);
+
+        const QString entryName = decodeEntryName(rawName, info.flag);
+        if (matchEntryName(options, entryName)) {
+            if (!contentSearch) {
+                hits.append(TFileInfo{archiveHitName(archivePath, entryName), 0, QString()});
+            } else if (!entryName.endsWith(QLatin1Char('/'))) {
+                const Extraction extraction = extractCurrentEntry(zip, tempPath8, copyBuffer);
+                if (extraction == Extraction::Stopped)
+                    break;
+                if (extraction == Extraction::Written)
+                    grepFile(options, tempPath, hits, archiveHitName(archivePath, entryName));
+            }
+        }
+
+        if (i + 1 < global.number_entry) {
+            err = unzGoToNextFile(zip);
+            if (err != UNZ_OK) {
+                printf("error %d with zipfile in unzGoToNextFile\n", err);
+                break;
+            }
+        }
+    }
+    return 0;
+}

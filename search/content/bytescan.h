@@ -1,0 +1,14 @@
+#pragma once
+
+#include "content/bytecategory.h"
+
+#include <cstddef>
+
+// Byte searches the content search repeats often enough to want them fast.
+namespace bytescan {
+size_t count(const unsigned char *data, size_t size, unsigned char value);
+// Offsets of the first and last `value`, or -1.
+std::ptrdiff_t find(const unsigned char *data, size_t size, unsigned char value);
+std::ptrdiff_t findLast(const unsigned char *data, size_t size, unsigned char value);
+bool containsAny(const unsigned char *data, size_t size, const ByteSet &set);
+} // namespace bytescan

@@ -1,0 +1,201 @@
+#include "content/codecmodel.h"
+
+#include <QMutex>
+#include <QTextCodec>
+
+#include <memory>
+#include <random>
+#include <unordered_map>
+
+namespace {
+
+QString decodeFresh(QTextCodec *codec, const QByteArray &bytes)
+{
+    QTextCodec::ConverterState state;
+    return codec->toUnicode(bytes.constData(), int(bytes.size()), &state);
+}
+
+// True when every file free of `categories` decodes byte by byte; fills `table`.
+bool probeTable(QTextCodec *codec, unsigned categories, std::array<char16_t, 256> &table)
+{
+    const ByteSet excluded = bytecategory::bytesOf(categories);
+    QByteArray allowed;
+    for (unsigned b = 0; b < 256; ++b) {
+        if (!excluded.test(b))
+            allowed.append(char(b));
+    }
+    const QString all = decodeFresh(codec, allowed);
+    if (all.size() != allowed.size())
+        return false;
+    for (qsizetype i = 0; i < allowed.size(); ++i)
+        table[uchar(allowed[i])] = all[i].unicode();
+
+    // Every byte before the openings of the escapes codecs are known to have (base64 runs,
+    // HZ and ISO 2022 switches), then random text.
+    static const char tails[] = "AAoAbQ-{<:Ky2;S{~}$B>.:Y(B$)C\x0e!!\x0f" "a\x81\xa1\xfe";
+    QByteArray tail;
+    for (const char t : QByteArrayView(tails)) {
+        if (!excluded.test(uchar(t)))
+            tail.append(t);
+    }
+    QByteArray escapes;
+    escapes.reserve(allowed.size() * (tail.size() + 1));
+    for (const char b : allowed) {
+        escapes.append(b);
+        escapes.append(tail);
+    }
+    std::mt19937 random(20240611u);
+    std::uniform_int_distribution<int> pick(0, int(allowed.size()) - 1);
+    for (int round = 0; round < 5; ++round) {
+        QByteArray sample;
+        if (round == 0) {
+            sample = allowed;
+            std::reverse(sample.begin(), sample.end());
+        } else if (round == 1) {
+            sample = escapes;
+        } else {
+            for (int i = 0; i < 384; ++i)
+                sample.append(allowed[pick(random)]);
+        }
+        const QString text = decodeFresh(codec, sample);
+        if (text.size() != sample.size())
+            return false;
+        for (qsizetype i = 0; i < sample.size(); ++i) {
+            if (text[i].unicode() != table[uchar(sample[i])])
+                return false;
+        }
+    }
+    return true;
+}
+
+// Codecs whose lines end at line feed bytes and in which a printable ASCII character only
+// ever comes from its own byte (multi-byte sequences start with a byte above 0x7f).
+bool isAsciiTransparent(const QByteArray &name)
+{
+    static const char *const names[] = {"UTF-8", "CESU-8", "GBK", "GB18030", "Big5", "Big5-HKSCS",
+                                        "Shift_JIS", "EUC-JP", "windows-949"};
+    for (const char *n : names) {
+        if (name == n)
+            return true;
+    }
+    return false;
+}
+
+std::unique_ptr<CodecModel> buildModel(QTextCodec *codec)
+{
+    auto model = std::make_unique<CodecModel>();
+    model->codec = codec;
+    model->name = codec->name();
+    const int mib = codec->mibEnum();
+
+    switch (mib) {
+    case 1013: model->units = CodecModel::Units::Utf16; model->endian = CodecModel::Endian::Big; break;
+    case 1014: model->units = CodecModel::Units::Utf16; model->endian = CodecModel::Endian::Little; break;
+    case 1015: model->units = CodecModel::Units::Utf16; model->endian = CodecModel::Endian::FromMark; break;
+    case 1017: model->units = CodecModel::Units::Utf32; model->endian = CodecModel::Endian::FromMark; break;
+    case 1018: model->units = CodecModel::Units::Utf32; model->endian = CodecModel::Endian::Big; break;
+    case 1019: model->units = CodecModel::Units::Utf32; model->endian = CodecModel::Endian::Little; break;
+    default: break;
+    }
+    if (model->units != CodecModel::Units::None) {
+        // Without a byte-order mark these codecs read the host's order.
+        model->markless16BigEndian = decodeFresh(codec, QByteArray("\0a", 2)) == QLatin1String("a");
+        model->markless32BigEndian = decodeFresh(codec, QByteArray("\0\0\0a", 4)) == QLatin1String("a");
+        return model;
+    }
+
+    model->qtUtf8 = mib == 106 && model->name == "UTF-8";
+    // Bytes that open escapes of the stateful codecs, by their definitions: such a codec is a
+    // table at best while a file holds none of them.
+    unsigned escapeCategories = 0;
+    if (model->name == "UTF-7")
+        escapeCategories = bytecategory::Plus;
+    else if (model->name == "HZ-GB-2312")
+        escapeCategories = bytecategory::Tilde;
+    else if (model->name.startsWith("ISO-2022"))
+        escapeCategories = bytecategory::Shift;
+    else if (model->name == "SCSU")
+        escapeCategories = bytecategory::Control;
+    static const unsigned candidates[] = {
+        0,
+        bytecategory::Shift,
+        bytecategory::Plus,
+        bytecategory::Tilde,
+        bytecategory::High,
+        bytecategory::Control,
+        bytecategory::High | bytecategory::Plus,
+        bytecategory::High | bytecategory::Tilde,
+        bytecategory::High | bytecategory::Control,
+    };
+    for (const unsigned candidate : candidates) {
+        const unsigned categories = candidate | escapeCategories;
+        if (model->name == "BOCU-1")
+            break;   // every character is a difference from the one before
+        if (probeTable(codec, categories, model->table)) {
+            model->hasTable = true;
+            model->triggerCategories = categories;
+            model->triggers = bytecategory::bytesOf(categories);
+            break;
+        }
+    }
+    if (model->hasTable) {
+        int lineFeeds = 0;
+        for (unsigned b = 0; b < 256; ++b) {
+            if (!model->triggers.test(b) && model->table[b] == u'\n') {
+                model->lineFeedByte = int(b);
+                ++lineFeeds;
+            }
+        }
+        if (lineFeeds != 1)
+            model->lineFeedByte = -1;
+    }
+
+    const bool lineFeedIsAscii = model->lineFeedByte == '\n';
+    if (model->triggerCategories == bytecategory::High && lineFeedIsAscii && isAsciiTransparent(model->name)) {
+        model->special = CodecModel::Special::Transparent;
+    } else if (lineFeedIsAscii && model->triggerCategories == bytecategory::Plus && model->name == "UTF-7") {
+        model->special = CodecModel::Special::Segments;
+        model->base64Runs = true;
+    } else if (lineFeedIsAscii && model->triggerCategories == bytecategory::High && model->name == "TSCII") {
+        model->special = CodecModel::Special::Segments;
+    } else if (lineFeedIsAscii && model->triggerCategories == bytecategory::Tilde && model->name == "HZ-GB-2312") {
+        model->special = CodecModel::Special::Segments;
+        model->hzEscapes = true;
+    } else {
+        model->special = CodecModel::Special::Whole;
+    }
+    model->bocuGate = model->name == "BOCU-1";
+    return model;
+}
+
+} // namespace
+
+bool segmentMayMakeCharacters(const CodecModel &model, const unsigned char *data, size_t size)
+{
+    if (!model.base64Runs)
+        return false;
+    const auto isBase64 = [](unsigned char b) {
+        return (b >= 'A' && b <= 'Z') || (b >= 'a' && b <= 'z') || (b >= '0' && b <= '9') || b == '+' || b == '/';
+    };
+    for (size_t i = 0; i < size; ++i) {
+        if (data[i] != '+')
+            continue;
+        size_t run = 0;
+        while (i + 1 + run < size && run < 3 && isBase64(data[i + 1 + run]))
+            ++run;
+        if (run >= 3)
+            return true;
+    }
+    return false;
+}
+
+const CodecModel &codecModel(QTextCodec *codec)
+{
+    static QMutex mutex;
+    static std::unordered_map<QTextCodec *, std::unique_ptr<CodecModel>> models;   // as long as the codecs
+    QMutexLocker locker(&mutex);
+    std::unique_ptr<CodecModel> &model = models[codec];
+    if (!model)
+        model = buildModel(codec);
+    return *model;
+}

@@ -1,0 +1,181 @@
+#include "content/contentplan.h"
+
+#include "content/codecmodel.h"
+#include "content/recodetext.h"
+#include "walk/searchoptions.h"
+#include "content/systemcodec.h"
+
+#include <QTextCodec>
+
+namespace {
+
+// The plan of the last options seen on this thread. The copies of the options' lists keep
+// their data alive, so an unchanged data pointer means unchanged content.
+struct PlanCache
+{
+    QString grepText;
+    TCodecTexts codecTexts;
+    Qt::CaseSensitivity cs = Qt::CaseSensitive;
+    bool deep = false;
+    QTextCodec *system = nullptr;
+    std::shared_ptr<ContentPlan> plan;
+};
+
+thread_local PlanCache planCache;
+
+bool sameCodecTexts(PlanCache &cache, const TCodecTexts &texts)
+{
+    if (cache.codecTexts.size() != texts.size())
+        return false;
+    if (cache.codecTexts.constData() == texts.constData())
+        return true;
+    if (cache.codecTexts != texts)
+        return false;
+    cache.codecTexts = texts;
+    return true;
+}
+
+} // namespace
+
+std::shared_ptr<ContentPlan> ContentPlan::forOptions(const TSearchOptions &options)
+{
+    PlanCache &cache = planCache;
+    QTextCodec *system = systemCodec();
+    const bool same = cache.plan && cache.deep == options.deepSearch && cache.cs == options.caseSensitivity
+                      && cache.system == system && cache.grepText == options.grepText
+                      && (!options.deepSearch || sameCodecTexts(cache, options.codecTexts));
+    if (same)
+        return cache.plan;
+
+    std::shared_ptr<ContentPlan> plan(new ContentPlan);
+    plan->deep_ = options.deepSearch;
+    plan->cs_ = options.caseSensitivity;
+    plan->grepText_ = options.grepText;
+    if (plan->deep_) {
+        plan->displayCodec_ = QTextCodec::codecForName("gb18030");
+        plan->needsCategories_ = true;
+        for (const auto &entry : options.codecTexts) {
+            QTextCodec *codec = entry.first;
+            if (!codec)
+                continue;
+            const QString prefix = QLatin1Char('[') + QString::fromLatin1(codec->name()) + QLatin1String("]\t");
+            const int index = plan->addPass(codec, entry.second, prefix);
+            if (plan->passes_[size_t(index)].model->hzEscapes)
+                plan->needsHzCheck_ = true;
+        }
+    }
+    cache.grepText = options.grepText;
+    cache.codecTexts = options.codecTexts;
+    cache.cs = options.caseSensitivity;
+    cache.deep = options.deepSearch;
+    cache.system = system;
+    cache.plan = plan;
+    return plan;
+}
+
+int ContentPlan::addPass(QTextCodec *codec, const QString &text, const QString &prefix)
+{
+    Pass pass;
+    pass.codec = codec;
+    pass.model = &codecModel(codec);
+    pass.needle = NeedlePlan::build(text, cs_, *pass.model);
+    pass.hitPrefix = prefix;
+    if (deep_ && displayCodec_) {
+        // Recoding goes character by character; a codec that gives back every ASCII character,
+        // alone and among others, gives back any ASCII line.
+        static const QString samples[] = {
+            QStringLiteral(" !\"#$%&'()*+,-./0123456789:;<=>?@ABCDEFGHIJKLMNOPQRSTUVWXYZ[\\]^_`abcdefghijklmnopqrstuvwxyz{|}~\t"),
+            QStringLiteral("\t~}|{zyxwvutsrqponmlkjihgfedcba`_^]\\[ZYXWVUTSRQPONMLKJIHGFEDCBA@?>=<;:9876543210/.-,+*)('&%$#\"! "),
+            QStringLiteral("a+b+-c~d~~e~{f~}g+AG0-h\\i"), QStringLiteral("+"), QStringLiteral("~"), QStringLiteral("\\"),
+        };
+        pass.keepsAscii = true;
+        for (const QString &sample : samples) {
+            QString back;
+            recodeText(sample, codec, displayCodec_, back);
+            if (back != sample)
+                pass.keepsAscii = false;
+        }
+    }
+    longestText_ = std::max(longestText_, text.size());
+    const NeedlePlan &needle = pass.needle;
+    if (pass.model->hasTable) {
+        pass.tablePattern = BytePattern(needle.tableClasses);
+        pass.triggerPattern = BytePattern({pass.model->triggers});
+        if (!needle.pureRun.empty())
+            pass.pureRunPattern = BytePattern(needle.pureRun);
+    }
+    if (!needle.bocuRun.empty())
+        pass.bocuPattern = BytePattern(needle.bocuRun);
+    if (pass.model->units != CodecModel::Units::None) {
+        const int width = pass.model->units == CodecModel::Units::Utf16 ? 2 : 4;
+        const int first = width == 2 ? 0 : 2;
+        pass.unitPatterns[first] = BytePattern(needle.unitPattern(width, false));
+        pass.unitPatterns[first + 1] = BytePattern(needle.unitPattern(width, true));
+    }
+    for (size_t i = 0; i < passes_.size(); ++i) {
+        if (passes_[i].codec == codec && passes_[i].needle.text == text) {
+            pass.sameAs = int(i);
+            break;
+        }
+    }
+    passes_.push_back(std::move(pass));
+    return int(passes_.size()) - 1;
+}
+
+QTextCodec *ContentPlan::plainCodec(FileFacts::Mark mark) const
+{
+    switch (mark) {
+    case FileFacts::Utf32BeMark: return QTextCodec::codecForMib(1018);
+    case FileFacts::Utf32LeMark: return QTextCodec::codecForMib(1019);
+    case FileFacts::Utf16BeMark: return QTextCodec::codecForMib(1013);
+    case FileFacts::Utf16LeMark: return QTextCodec::codecForMib(1014);
+    case FileFacts::Utf8Mark: return QTextCodec::codecForMib(106);
+    case FileFacts::NoMark: break;
+    }
+    return systemCodec();
+}
+
+int ContentPlan::plainPass(QTextCodec *codec)
+{
+    auto it = plainPasses_.constFind(codec);
+    if (it != plainPasses_.constEnd())
+        return it.value();
+    const int index = addPass(codec, grepText_, QString());
+    const CodecModel &model = *passes_[size_t(index)].model;
+    if (model.hasTable && model.triggerCategories && model.special == CodecModel::Special::Whole)
+        needsCategories_ = true;
+    if (model.hzEscapes)
+        needsHzCheck_ = true;
+    plainPasses_.insert(codec, index);
+    return index;
+}
+
+bool ContentPlan::needsCategories(FileFacts::Mark mark)
+{
+    if (!deep_)
+        plainPass(plainCodec(mark));
+    return needsCategories_;
+}
+
+QString ContentPlan::hitText(int index, const QString &linePrefix) const
+{
+    const Pass &p = pass(index);
+    if (!deep_)
+        return linePrefix.left(80);
+    const QString line = linePrefix.left(p.keepsAscii ? 80 : linePrefix.size());
+    if (p.keepsAscii) {
+        bool ascii = true;
+        for (const QChar c : line) {
+            if ((c.unicode() < 0x20 && c.unicode() != '\t') || c.unicode() > 0x7e) {
+                ascii = false;
+                break;
+            }
+        }
+        if (ascii)
+            return p.hitPrefix + line;
+    }
+    QString shown = linePrefix;
+    if (displayCodec_)
+        recodeText(linePrefix, p.codec, displayCodec_, shown);
+    return p.hitPrefix + shown.left(80);
+}

@@ -1,0 +1,109 @@
+#pragma once
+
+#include "content/bytepattern.h"
+#include "content/filefacts.h"
+#include "content/needleplan.h"
+
+#include <QHash>
+#include <QString>
+
+#include <memory>
+#include <vector>
+
+class QTextCodec;
+struct CodecModel;
+struct TSearchOptions;
+
+// How one pass reads a file.
+struct PassRun
+{
+    enum class Kind {
+        Lines,   // lines end at one byte; see `policy`
+        Units,   // UTF-16/UTF-32 units
+        Whole,   // decode the whole file from its start
+    };
+    enum class Policy { Table, Transparent, Segments };
+
+    int pass = -1;
+    Kind kind = Kind::Whole;
+    Policy policy = Policy::Table;
+    unsigned char lineFeed = '\n';
+    int pattern = -1;         // index into Schedule::patterns: candidates for plain lines
+    int specialPattern = -1;  // Transparent: candidates for lines with trigger bytes
+    bool specialIsTrigger = false;   // ... which are the trigger bytes themselves
+    int triggerPattern = -1;  // Segments: trigger bytes
+    bool exactPlain = false;  // a candidate on a plain line is a match
+    // Units
+    int unitWidth = 0;
+    bool bigEndian = false;
+    int markLength = 0;
+    // Whole
+    int gatePattern = -1;     // the file must hold this, or the pass has no hit
+};
+
+struct Schedule
+{
+    std::vector<BytePattern> patterns;
+    std::vector<PassRun> runs;
+};
+
+// Everything a search prepares once for all files: one pass per codec (deep search) or the
+// pass for each codec plain mode may read a file in.
+class ContentPlan
+{
+public:
+    struct Pass
+    {
+        QTextCodec *codec = nullptr;
+        const CodecModel *model = nullptr;
+        NeedlePlan needle;
+        QString hitPrefix;       // deep search: "[name]\t"
+        bool keepsAscii = false; // deep search: ASCII comes back unchanged through the display recoding
+        // The byte patterns of the text, made once.
+        BytePattern tablePattern;
+        BytePattern pureRunPattern;
+        BytePattern triggerPattern;
+        BytePattern bocuPattern;
+        BytePattern unitPatterns[4];   // UTF-16 LE, BE, UTF-32 LE, BE
+        int sameAs = -1;         // an earlier pass with the same codec and text
+    };
+
+    // The plan for the options of the running search, kept per thread while they stay the same.
+    static std::shared_ptr<ContentPlan> forOptions(const TSearchOptions &options);
+
+    bool deep() const { return deep_; }
+    // The longest search text of any pass, in UTF-16 units.
+    qsizetype longestText() const { return longestText_; }
+    Qt::CaseSensitivity caseSensitivity() const { return cs_; }
+    const Pass &pass(int index) const { return passes_[size_t(index)]; }
+    // Whether the passes for a file with this mark need its byte categories.
+    bool needsCategories(FileFacts::Mark mark);
+    bool needsHzCheck() const { return needsHzCheck_; }
+
+    // The passes that can add hits to a file with these facts, in order.
+    const Schedule &schedule(const FileFacts &facts);
+    // Plain mode: the codec a file is read with.
+    QTextCodec *plainCodec(FileFacts::Mark mark) const;
+
+    QString hitText(int pass, const QString &linePrefix) const;
+
+private:
+    ContentPlan() = default;
+    int plainPass(QTextCodec *codec);
+    int addPass(QTextCodec *codec, const QString &text, const QString &prefix);
+    std::unique_ptr<Schedule> buildSchedule(const FileFacts &facts);
+    void schedulePass(Schedule &schedule, int index, const FileFacts &facts,
+                      std::vector<std::pair<int, std::vector<std::bitset<256>>>> &signatures);
+
+    bool deep_ = false;
+    Qt::CaseSensitivity cs_ = Qt::CaseSensitive;
+    QString grepText_;
+    std::vector<Pass> passes_;
+    QHash<QTextCodec *, int> plainPasses_;
+    QHash<unsigned, Schedule *> schedules_;
+    std::vector<std::unique_ptr<Schedule>> ownedSchedules_;
+    QTextCodec *displayCodec_ = nullptr;
+    bool needsCategories_ = false;
+    bool needsHzCheck_ = false;
+    qsizetype longestText_ = 0;
+};

@@ -1,0 +1,94 @@
+#include "content/passrunner.h"
+
+#include "content/bytescan.h"
+#include "content/codecmodel.h"
+#include "content/contentchunking.h"
+#include "content/filebytes.h"
+#include "content/linecollector.h"
+#include "content/piecedecoder.h"
+#include "walk/stoprequest.h"
+
+
+namespace {
+constexpr qint64 kStopCheckBytes = 4 * 1024 * 1024;
+} // namespace
+
+PassRunner::PassRunner(ContentPlan &plan, const Schedule &schedule, const PassRun &run, ByteSource &source)
+    : plan_(plan)
+    , schedule_(schedule)
+    , run_(run)
+    , pass_(plan.pass(run.pass))
+    , source_(source)
+{
+}
+
+void PassRunner::completeFirstLine(LineCollector &collector)
+{
+    if (!aborted && collector.linesCompleted() == 0)
+        collector.finish(false);
+}
+
+void PassRunner::addHit(int lineNo, const QString &prefix)
+{
+    if (claims_) {
+        const auto claim = claims_->emplace(lineNo, order_);
+        if (!claim.second) {
+            if (claim.first->second < order_)
+                return;   // an earlier pass has the line
+            claim.first->second = order_;
+        }
+    }
+    hits.push_back(PassHit{lineNo, plan_.hitText(run_.pass, prefix)});
+}
+
+PassRunner::Collected PassRunner::collect(PieceDecoder &decoder, LineCollector &collector, qint64 start,
+                                          int endByte, bool firstLineOnly, bool untilSettled)
+{
+    Collected result;
+    const qint64 size = source_.size();
+    qint64 offset = start;
+    qint64 sinceCheck = 0;
+    const qint64 piece = contentChunking().pieceBytes;
+    QString text;
+    while (offset < size) {
+        qint64 got = 0;
+        const unsigned char *data = source_.read(offset, std::min(piece, size - offset), &got);
+        if (got <= 0)
+            break;
+        qint64 take = got;
+        if (endByte >= 0) {
+            const std::ptrdiff_t at = bytescan::find(data, size_t(got), uchar(endByte));
+            if (at >= 0) {
+                take = at + 1;
+                result.atEndByte = true;
+            }
+        }
+        text.clear();
+        decoder.decode(data, size_t(take), text);
+        collector.feed(text);
+        offset += take;
+        if (result.atEndByte)
+            break;
+        if ((firstLineOnly && collector.linesCompleted() > 0) || (untilSettled && collector.lineSettled())) {
+            result.stopped = true;
+            break;
+        }
+        sinceCheck += take;
+        if (offset >= size) {
+            text.clear();
+            decoder.finish(text);
+            collector.feed(text);
+            break;
+        }
+        if (sinceCheck >= kStopCheckBytes) {
+            sinceCheck = 0;
+            if (searchStopRequested()) {
+                aborted = true;
+                result.stopped = true;
+                break;
+            }
+        }
+    }
+    result.end = offset;
+    return result;
+}

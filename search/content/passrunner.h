@@ -1,0 +1,86 @@
+#pragma once
+
+#include "content/contentplan.h"
+#include "content/piecedecoder.h"
+
+#include <QString>
+
+#include <unordered_map>
+#include <vector>
+
+class ByteSource;
+class LineCollector;
+
+// One line a pass found: its number and the text the hit shows.
+struct PassHit
+{
+    int lineNo;
+    QString text;
+};
+
+// Deep search: which pass found a line number first, so that a later pass need not prepare a
+// hit that will not be reported.
+using HitClaims = std::unordered_map<int, int>;
+
+// The occurrences of each pattern of a schedule in one block: file offsets of their starts,
+// increasing; every occurrence ends inside the block.
+using PatternHits = std::vector<std::vector<qint64>>;
+
+// Runs one pass of a schedule over a file the driver hands over chunk by chunk.
+class PassRunner
+{
+public:
+    PassRunner(ContentPlan &plan, const Schedule &schedule, const PassRun &run, ByteSource &source);
+    virtual ~PassRunner() = default;
+
+    // The chunk in the source now holds new bytes from `ownedStart` on.
+    virtual void beginChunk(qint64 ownedStart) { ownedStart_ = ownedStart; }
+    virtual void scanBlock(const PatternHits &) {}
+    // `last`: no chunk follows, so nothing needs to be carried over.
+    virtual void endChunk(bool /*last*/) {}
+    // After the last chunk (or instead of chunks, for a pass that reads the file itself).
+    virtual void finish() {}
+
+    const PassRun &run() const { return run_; }
+    // Deep search: the runner's place among the file's passes, and the claims they share.
+    void shareClaims(HitClaims *claims, int order)
+    {
+        claims_ = claims;
+        order_ = order;
+    }
+    std::vector<PassHit> hits;
+    bool aborted = false;
+
+protected:
+    struct Collected
+    {
+        qint64 end = -1;          // offset after the last byte read
+        bool atEndByte = false;   // stopped after `endByte`
+        bool stopped = false;     // stopped early: the line needed no more
+    };
+    // Feeds the bytes from `start` through `decoder` into `collector`: up to and including
+    // the next `endByte` (if >= 0), or until the first line is complete (`firstLineOnly`) or
+    // settled (`untilSettled`), or to the end of the file.
+    Collected collect(PieceDecoder &decoder, LineCollector &collector, qint64 start, int endByte,
+                      bool firstLineOnly, bool untilSettled);
+    // Deep search: an earlier pass has reported this line number already.
+    bool claimedEarlier(int lineNo) const
+    {
+        if (!claims_)
+            return false;
+        const auto it = claims_->find(lineNo);
+        return it != claims_->end() && it->second < order_;
+    }
+    // A look that stopped inside its first line still reports that line.
+    void completeFirstLine(LineCollector &collector);
+    void addHit(int lineNo, const QString &prefix);
+
+    ContentPlan &plan_;
+    const Schedule &schedule_;
+    const PassRun run_;
+    const ContentPlan::Pass &pass_;
+    ByteSource &source_;
+    qint64 ownedStart_ = 0;
+    HitClaims *claims_ = nullptr;
+    int order_ = 0;
+};

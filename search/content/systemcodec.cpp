@@ -1,0 +1,8 @@
+#include "content/systemcodec.h"
+
+#include <QTextCodec>
+
+QTextCodec *systemCodec()
+{
+    return QTextCodec::codecForLocale();
+}

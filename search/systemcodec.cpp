@@ -1,8 +1,0 @@
-#include "systemcodec.h"
-
-#include <QTextCodec>
-
-QTextCodec *systemCodec()
-{
-    return QTextCodec::codecForLocale();
-}

@@ -1,0 +1,160 @@
+#include "walk/dirlisting.h"
+
+#include "walk/namefilter.h"
+
+#include <QFile>
+
+#include <cstring>
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+using Kind = DirListing::Kind;
+
+Kind kindOfMode(mode_t mode)
+{
+    if (S_ISREG(mode))
+        return Kind::File;
+    if (S_ISDIR(mode))
+        return Kind::Directory;
+    return Kind::Other;
+}
+
+Kind kindOfLinkTarget(int dirFd, const char *name)
+{
+    struct stat st;
+    if (fstatat(dirFd, name, &st, 0) != 0)
+        return Kind::Other;   // dangling
+    switch (kindOfMode(st.st_mode)) {
+    case Kind::File: return Kind::LinkToFile;
+    case Kind::Directory: return Kind::LinkToDirectory;
+    default: return Kind::LinkToOther;
+    }
+}
+
+Kind kindOf(int dirFd, const dirent *d)
+{
+    switch (d->d_type) {
+    case DT_REG: return Kind::File;
+    case DT_DIR: return Kind::Directory;
+    case DT_LNK: return kindOfLinkTarget(dirFd, d->d_name);
+    case DT_UNKNOWN: break;
+    default: return Kind::Other;
+    }
+    struct stat st;
+    if (fstatat(dirFd, d->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0)
+        return Kind::Other;
+    if (S_ISLNK(st.st_mode))
+        return kindOfLinkTarget(dirFd, d->d_name);
+    return kindOfMode(st.st_mode);
+}
+
+// Names QDir cannot turn back into the same bytes are invisible to it.
+bool isFaithfullyDecoded(const char *bytes, size_t length)
+{
+    for (size_t i = 0; i < length; ++i) {
+        if ((unsigned char)bytes[i] >= 0x80)
+            return QFile::encodeName(QFile::decodeName(QByteArray::fromRawData(bytes, qsizetype(length))))
+                   == QByteArrayView(bytes, qsizetype(length));
+    }
+    return true;
+}
+
+bool endsWithIgnoringCase(std::string_view s, const char *suffix, size_t length)
+{
+    if (s.size() < length)
+        return false;
+    for (size_t i = 0; i < length; ++i) {
+        char c = s[s.size() - length + i];
+        if (c >= 'A' && c <= 'Z')
+            c = char(c + ('a' - 'A'));
+        if (c != suffix[i])
+            return false;
+    }
+    return true;
+}
+
+} // namespace
+
+DirListing DirListing::read(const std::string &path)
+{
+    DirListing listing;
+    // O_DIRECTORY: a path that is no directory (a FIFO among them) is never opened.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0)
+        return listing;
+    struct stat st;
+    if (fstat(fd, &st) != 0) {
+        ::close(fd);
+        return listing;
+    }
+    DIR *dir = fdopendir(fd);
+    if (!dir) {
+        ::close(fd);
+        return listing;
+    }
+    listing.readable_ = true;
+    listing.device_ = st.st_dev;
+    listing.inode_ = st.st_ino;
+    listing.entries_.reserve(64);
+    listing.names_.reserve(1024);
+    while (const dirent *d = readdir(dir)) {
+        // Hidden entries (and "." and "..") are never listed.
+        if (d->d_name[0] == '.')
+            continue;
+        const size_t length = strlen(d->d_name);
+        if (!isFaithfullyDecoded(d->d_name, length))
+            continue;
+        const Kind kind = kindOf(dirfd(dir), d);
+        if (kind == Kind::Other)
+            continue;
+        listing.entries_.push_back(Entry{unsigned(listing.names_.size()), unsigned(length), kind});
+        listing.names_.append(d->d_name, length + 1);
+    }
+    closedir(dir);
+    return listing;
+}
+
+std::vector<const DirListing::Entry *> DirListing::subdirectories() const
+{
+    // QDir::Dirs keeps every link whose target exists and is not a regular file.
+    std::vector<const Entry *> result;
+    for (const Entry &e : entries_) {
+        if (e.kind == Kind::Directory || e.kind == Kind::LinkToDirectory || e.kind == Kind::LinkToOther)
+            result.push_back(&e);
+    }
+    return result;
+}
+
+std::vector<const DirListing::Entry *> DirListing::filePassEntries(const NameFilter &filter) const
+{
+    std::vector<const Entry *> result;
+    for (const Entry &e : entries_) {
+        if ((e.kind == Kind::File || e.kind == Kind::Directory) && filter.matches(*this, e))
+            result.push_back(&e);
+    }
+    return result;
+}
+
+std::vector<const DirListing::Entry *> DirListing::archivePassEntries() const
+{
+    std::vector<const Entry *> result;
+    for (const Entry &e : entries_) {
+        if (e.kind == Kind::File && isArchiveName(rawNameView(e)))
+            result.push_back(&e);
+    }
+    return result;
+}
+
+bool DirListing::isArchiveName(std::string_view rawName)
+{
+    return endsWithIgnoringCase(rawName, ".rar", 4) || endsWithIgnoringCase(rawName, ".zip", 4);
+}
+
+QString DirListing::name(const Entry &e) const
+{
+    return QFile::decodeName(QByteArray::fromRawData(rawName(e), qsizetype(e.length)));
+}

@@ -8,9 +8,10 @@ jobs="$(nproc)"
 export QT_QPA_PLATFORM=offscreen
 
 "$top/scripts/setup.sh" "$top/build" -DCMAKE_BUILD_TYPE=RelWithDebInfo
+python3 "$top/scripts/check-include-cycles.py"
 ctest --test-dir "$top/build" --output-on-failure -j"$jobs"
 # The Windows-only files compile with mingw-w64, so they stay honest.
-bash "$top/scripts/check-windows-seams.sh"
+bash "$top/scripts/check-windows-seams.sh" "$top/build"
 
 if [ "${QUORVEL_SKIP_SANITIZERS:-0}" != 1 ]; then
   "$top/scripts/setup.sh" "$top/build-asan" -DCMAKE_BUILD_TYPE=Debug -DQUORVEL_SANITIZE=address

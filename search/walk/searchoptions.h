@@ -1,5 +1,7 @@
 #pragma once
 
+#include "walk/diagnostics.h"
+
 #include <QList>
 #include <QPair>
 #include <QRegExp>
@@ -18,4 +20,5 @@ struct TSearchOptions
     Qt::CaseSensitivity caseSensitivity = Qt::CaseSensitive;
     bool deepSearch = false;
     QString tempDir;              // folder of the archive search's extraction files
+    DiagnosticSink diagnostics = standardOutputSink();   // messages of the archive readers
 };

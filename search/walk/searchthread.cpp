@@ -83,6 +83,11 @@ void searchThread::setTempDir(const QString &dir)
     options->tempDir = dir;
 }
 
+void searchThread::setDiagnostics(DiagnosticSink sink)
+{
+    options->diagnostics = std::move(sink);
+}
+
 void searchThread::stopSearch()
 {
     requestInterruption();

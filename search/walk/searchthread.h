@@ -32,6 +32,8 @@ public:
                         bool deepSearch);
     // Folder of the archive search's extraction files.
     void setTempDir(const QString &dir);
+    // Where the archive readers' messages go (standard output unless set).
+    void setDiagnostics(DiagnosticSink sink);
     // Asks a running search to stop; returns at once. No batch is sent after the worker sees it.
     void stopSearch();
 

@@ -6,8 +6,3 @@ void registerContextMenu()
 {
     registerContextMenu(QCoreApplication::applicationFilePath());
 }
-
-QString contextMenuText()
-{
-    return QCoreApplication::translate("ContextMenu", "深度搜索...");
-}

@@ -10,6 +10,3 @@ void registerContextMenu();
 
 // The same for the program at `programPath` (QCoreApplication::applicationFilePath() above).
 void registerContextMenu(const QString &programPath);
-
-// The text of the menu entries: "深度搜索...".
-QString contextMenuText();

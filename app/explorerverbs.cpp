@@ -1,6 +1,6 @@
 #include "explorerverbs.h"
 
-#include "contextmenuregistration.h"
+#include "contextmenutext.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 #include "filemanagerentries.h"
 
 #include "commandquoting.h"
-#include "contextmenuregistration.h"
+#include "contextmenutext.h"
 #include "keyfiletext.h"
 
 #include <QDir>
@@ -47,23 +47,27 @@ QList<KeyFileValue> nemoValues(const QString &exec, const QString &selection, co
         {nemoGroup, QStringLiteral("Icon-Name"), iconName},
         {nemoGroup, QStringLiteral("Selection"), selection},
         {nemoGroup, QStringLiteral("Extensions"), extensions},
-        // Nemo escapes the path it puts in for "%F" so that it fits between double quotes.
+        // Nemo puts each path of "%F" and "%P" between double quotes, escaped to fit there.
         {nemoGroup, QStringLiteral("Quote"), QStringLiteral("double")},
     };
 }
 
 QList<KeyFile> keyFiles(const QString &programPath)
 {
-    const QString program = quoteDoubleQuoted(programPath);
+    // Nemo reads "%%" as a percent sign and "%F", "%P" and the like as its fields.
+    QString program = quoteDoubleQuoted(programPath);
+    program.replace(QLatin1Char('%'), QLatin1String("%%"));
     return {
         {applicationEntryPath(), applicationEntryValues(folderExecValue(programPath)), false},
         // Dolphin ignores service menus in the user's folder unless they are executable.
         {dolphinServiceMenuPath(), dolphinValues(programPath), true},
+        // On a selected folder: that folder ("%F"); on the background: the open folder ("%P").
         {nemoFolderActionPath(),
-         nemoValues(program + QLatin1String(" \"%F\""), QStringLiteral("s"), QStringLiteral("dir;")),
+         nemoValues(program + QLatin1String(" %F"), QStringLiteral("s"), QStringLiteral("dir;")),
          false},
         {nemoBackgroundActionPath(),
-         nemoValues(program, QStringLiteral("none"), QStringLiteral("any;")), false},
+         nemoValues(program + QLatin1String(" %P"), QStringLiteral("none"), QStringLiteral("any;")),
+         false},
     };
 }
 
@@ -72,14 +76,18 @@ QByteArray nautilusScript(const QString &programPath)
     const QString program = quoteShellArgument(programPath);
     return QStringLiteral(
                "#!/bin/sh\n"
-               "# Nautilus runs its scripts in the open folder with the selected names as arguments.\n"
-               "# A selected folder is the folder to search; otherwise start without one.\n"
+               "# Nautilus runs its scripts with the selected names as arguments, in the open folder\n"
+               "# when that is a local one, and names the open folder in NAUTILUS_SCRIPT_CURRENT_URI.\n"
+               "# The folder to search: the selected folder, else the open folder when it is local.\n"
                "if [ \"$#\" -gt 0 ] && [ -d \"$1\" ]; then\n"
                "    case $1 in\n"
                "        /*) exec %1 \"$1\" ;;\n"
                "        *) exec %1 \"$PWD/$1\" ;;\n"
                "    esac\n"
                "fi\n"
+               "case ${NAUTILUS_SCRIPT_CURRENT_URI-} in\n"
+               "    file://*) exec %1 \"$PWD\" ;;\n"
+               "esac\n"
                "exec %1\n")
         .arg(program)
         .toUtf8();

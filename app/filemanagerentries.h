@@ -7,8 +7,10 @@
 // each in the user's data folder ($XDG_DATA_HOME, usually ~/.local/share):
 // - a desktop entry for the program that opens folders, so "Open With" offers it for them;
 // - a Dolphin service menu for folders;
-// - two Nemo actions: on a selected folder (passes it) and on the background (no argument);
-// - a Nautilus script named after the menu text: the selected folder, if any, is passed.
+// - two Nemo actions: on a selected folder (passes it) and on the background (passes the
+//   open folder);
+// - a Nautilus script named after the menu text: passes the selected folder, or else the open
+//   folder when it is a local one.
 
 // Where each file lives below the data folder.
 QString applicationEntryPath();     // applications/quorvel.desktop

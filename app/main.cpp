@@ -3,12 +3,21 @@
 #include "shownowfile.h"
 #include "singleapplication.h"
 #include "startuptexts.h"
+#include "windowsetup.h"
 
 #include <QDir>
 #include <QStyleFactory>
 
+#include <cstdio>
+#include <cstring>
+
 int main(int argc, char *argv[])
 {
+    // Answered before anything starts: no display needed, no hand-off file, no window.
+    if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
+        std::printf("quorvel %s\n", QUORVEL_VERSION);
+        return 0;
+    }
     SingleApplication app(argc, argv, true);
     const QString driveText = driveListText();
 
@@ -25,7 +34,7 @@ int main(int argc, char *argv[])
 
     QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
 
-    MainWindow window;
+    MainWindow window(programWindowEnvironment());
     window.setInitialDir(initialDirText(QCoreApplication::arguments(), startDir, driveText));
     app.setActivationWindow(&window, true);
     registerContextMenu();

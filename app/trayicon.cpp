@@ -1,6 +1,7 @@
 #include "trayicon.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCoreApplication>
 #include <QIcon>
 #include <QMenu>
@@ -17,9 +18,8 @@ trayicon::trayicon(QWidget *window, QObject *parent)
     // refuses (one asking about a running search) would cancel it. This entry ends at once.
     connect(quitAction, &QAction::triggered, QCoreApplication::instance(),
             [] { QCoreApplication::exit(0); });
-    connect(openAction, SIGNAL(triggered()), mainWindow, SLOT(showNormal()));
-    connect(this, SIGNAL(activated(QSystemTrayIcon::ActivationReason)), this,
-            SLOT(iconIsActived(QSystemTrayIcon::ActivationReason)));
+    connect(openAction, &QAction::triggered, mainWindow, &QWidget::showNormal);
+    connect(this, &QSystemTrayIcon::activated, this, &trayicon::iconIsActived);
 }
 
 trayicon::~trayicon()
@@ -46,8 +46,14 @@ void trayicon::createTrayMenu()
 
 void trayicon::iconIsActived(QSystemTrayIcon::ActivationReason reason)
 {
-    if (reason != QSystemTrayIcon::DoubleClick)
+    // StatusNotifierItem trays report every click as a single one. Trays that report double
+    // clicks report the pair's first click as a single one too: it has toggled already.
+    if (reason == QSystemTrayIcon::Trigger) {
+        sinceClick.start();
+    } else if (reason != QSystemTrayIcon::DoubleClick
+               || (sinceClick.isValid() && sinceClick.elapsed() <= QApplication::doubleClickInterval())) {
         return;
+    }
     if (mainWindow->isHidden())
         mainWindow->showNormal();
     else

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QElapsedTimer>
 #include <QSystemTrayIcon>
 
 #include <memory>
@@ -8,8 +9,8 @@ class QAction;
 class QMenu;
 class QWidget;
 
-// The program's icon in the notification area: a double click shows or hides the main
-// window, its menu opens the window or ends the program.
+// The program's icon in the notification area: a click or a double click shows or hides the
+// main window, its menu opens the window or ends the program.
 class trayicon : public QSystemTrayIcon
 {
     Q_OBJECT
@@ -30,4 +31,5 @@ private:
     QAction *openAction = nullptr;
     QAction *quitAction = nullptr;
     QWidget *mainWindow = nullptr;
+    QElapsedTimer sinceClick;   // since the last single click, which toggled already
 };

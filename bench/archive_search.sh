@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Content search inside ZIP archives: quorvel-search against ugrep -z (one thread), same run,
 # over a real tree zipped into a few archives; then the peak memory while searching an archive
-# with one 1 GB entry.
+# with one 1 GB entry; then the tree as one .tar.gz (against ugrep -z) and as one .7z.
 # Usage: bench/archive_search.sh [TREE] [TEXT]     (default: /usr/include uint32_t)
 # Prints the matching lines of both (which must be the same), the peak memory figures, and as
 # its last line the ratio quorvel/ugrep of the median wall times.
@@ -69,6 +69,30 @@ peak_q=$(peak "$bin" "${big_ours[@]}")
 grep -q "big.txt:[0-9]*:the last line holds" "$tmp/peak.out" || echo "warning: the big entry's last line was not found"
 peak_u=$(peak ugrep -z -J1 -F -r -n "$text" "$tmp/big")
 echo "peak memory, one 1 GB entry: quorvel $((peak_q / 1024)) MB (goal: under 50 MB), ugrep $((peak_u / 1024)) MB"
+
+# The same tree as one .tar.gz (against ugrep -z -F on the same file) and as one .7z (ugrep
+# does not read 7z: our figure alone). Medians and worst runs of five.
+mkdir -p "$tmp/tgz" "$tmp/7z"
+tar -czf "$tmp/tgz/tree.tar.gz" -C "$tree" .
+if command -v 7zz > /dev/null; then (cd "$tree" && 7zz a -bd -mmt1 "$tmp/7z/tree.7z" . > /dev/null); fi
+tgz_q=$("$bin" -d "$tmp/tgz" -n '*' -t "$text" | wc -l || true)
+tgz_u=$(ugrep -z -J1 -F -r -n "$text" "$tmp/tgz" | wc -l || true)
+echo "tar.gz matching lines: quorvel $tgz_q, ugrep $tgz_u"
+hyperfine -N --output=pipe -w 1 -r 5 --export-json "$tmp/t.json" \
+    "$bin -d $tmp/tgz -n * -t $text" "ugrep -z -J1 -F -r -n $text $tmp/tgz" > /dev/null
+if [ -f "$tmp/7z/tree.7z" ]; then
+    hyperfine -N --output=pipe -w 1 -r 5 --export-json "$tmp/s.json" "$bin -d $tmp/7z -n * -t $text" > /dev/null
+fi
+python3 - "$tmp/t.json" "$tmp/s.json" <<'PY'
+import json, os, sys
+def show(label, result):
+    print(f"{label}: median {result['median']*1000:.0f} ms, worst {max(result['times'])*1000:.0f} ms")
+t = json.load(open(sys.argv[1]))["results"]
+show("tar.gz quorvel", t[0])
+show("tar.gz ugrep -z -J1 -F", t[1])
+if os.path.exists(sys.argv[2]):
+    show(".7z quorvel", json.load(open(sys.argv[2]))["results"][0])
+PY
 
 # A pipe, not /dev/null: ugrep stops at the first match when it sees its output discarded.
 hyperfine -N --output=pipe -w 1 -r 5 --export-json "$tmp/h.json" "$bin ${ours[*]}" "ugrep ${theirs[*]}" > /dev/null

@@ -20,6 +20,7 @@
 #include <QKeyEvent>
 #include <QStandardItemModel>
 #include <QTableView>
+#include <QTemporaryDir>
 #include <QTextStream>
 #include <QTimer>
 #include <QToolButton>
@@ -82,6 +83,17 @@ T *child(QObject *root, const char *name)
     return found;
 }
 
+// The window keeps its extraction folder and hand-off file in a folder of the bench's own.
+WindowEnvironment benchEnvironment()
+{
+    static QTemporaryDir state;
+    WindowEnvironment environment;
+    environment.tempDir = state.filePath(QStringLiteral("tmp"));
+    environment.showNowFile = state.filePath(QStringLiteral("shownow.cmd"));
+    environment.driveListText = QStringLiteral("/;");
+    return environment;
+}
+
 void fillForm(MainWindow &window, const QString &dir, const QString &names, const QString &text)
 {
     child<QComboBox>(&window, "comboBox_Dir")->setEditText(dir);
@@ -115,7 +127,7 @@ int stream(const QString &kind, const QString &tree, int expected)
     QTimer *showTimer = nullptr;
     QTableView *table = nullptr;
     if (compact) {
-        window = std::make_unique<MainWindow>();
+        window = std::make_unique<MainWindow>(benchEnvironment());
         window->show();
         fillForm(*window, tree, QStringLiteral("*.dat"), QString());
         worker = window->findChild<searchThread *>();
@@ -208,7 +220,7 @@ int stream(const QString &kind, const QString &tree, int expected)
 
 int stopLatency(const QString &dir, const QString &names, const QString &text, const QString &label)
 {
-    MainWindow window;
+    MainWindow window(benchEnvironment());
     window.show();
     fillForm(window, dir, names, text);
     searchThread *worker = window.findChild<searchThread *>();

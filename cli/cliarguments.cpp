@@ -8,8 +8,8 @@ CliArguments parseCliArguments(const QStringList &arguments)
 {
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral(
-        "Finds files by name, text inside files (also in other encodings) and entries of ZIP and "
-        "RAR archives.\nDIRS and NAMES are \";\"-separated lists, as in the window's form."));
+        "Finds files by name, text inside files (also in other encodings and in documents) and "
+        "entries of archives (ZIP, RAR, 7z, tar, ...).\nDIRS and NAMES are \";\"-separated lists, as in the window's form."));
     const QCommandLineOption dirs({QStringLiteral("d"), QStringLiteral("dirs")},
                                   QStringLiteral("Directories to search (default: the current one)."),
                                   QStringLiteral("DIRS"));
@@ -28,7 +28,11 @@ CliArguments parseCliArguments(const QStringList &arguments)
                                   QStringLiteral("Deep search: try every text encoding."));
     const QCommandLineOption json(QStringLiteral("json"),
                                   QStringLiteral("One JSON object per directory with hits."));
-    parser.addOptions({dirs, names, text, exact, noRecursive, ignoreCase, deep, json});
+    const QCommandLineOption noArchives(QStringLiteral("no-archives"),
+                                        QStringLiteral("Do not look inside archives (ZIP, RAR, 7z, tar, ...)."));
+    const QCommandLineOption noDocuments(QStringLiteral("no-documents"),
+                                         QStringLiteral("Search documents (Office, PDF, ...) in their bytes, not their text."));
+    parser.addOptions({dirs, names, text, exact, noRecursive, ignoreCase, deep, json, noArchives, noDocuments});
     const QCommandLineOption help = parser.addHelpOption();
     const QCommandLineOption version = parser.addVersionOption();
 
@@ -62,5 +66,7 @@ CliArguments parseCliArguments(const QStringList &arguments)
     result.form.ignoreCase = parser.isSet(ignoreCase);
     result.form.deepSearch = parser.isSet(deep);
     result.json = parser.isSet(json);
+    result.archives = !parser.isSet(noArchives);
+    result.documents = !parser.isSet(noDocuments);
     return result;
 }

@@ -10,6 +10,8 @@ struct CliArguments
     Action action = Action::Search;
     SearchForm form;
     bool json = false;
+    bool archives = true;    // --no-archives: archives are files like any other
+    bool documents = true;   // --no-documents: documents are searched in their bytes
     QString message;   // help text, version text or error
 };
 

@@ -8,10 +8,11 @@
 
 namespace {
 int pipeFds[2] = {-1, -1};
+constexpr int handledSignals[] = {SIGINT, SIGTERM, SIGHUP};
 
-void onSigint(int)
+void onSignal(int signalNumber)
 {
-    const char byte = 1;
+    const char byte = char(signalNumber);
     [[maybe_unused]] const ssize_t written = ::write(pipeFds[1], &byte, 1);
 }
 } // namespace
@@ -24,15 +25,17 @@ InterruptHandler::InterruptHandler(QObject *parent)
     notifier_ = new QSocketNotifier(pipeFds[0], QSocketNotifier::Read, this);
     connect(notifier_, &QSocketNotifier::activated, this, &InterruptHandler::readPipe);
     struct sigaction action = {};
-    action.sa_handler = onSigint;
+    action.sa_handler = onSignal;
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;
-    sigaction(SIGINT, &action, nullptr);
+    for (const int signalNumber : handledSignals)
+        sigaction(signalNumber, &action, nullptr);
 }
 
 InterruptHandler::~InterruptHandler()
 {
-    signal(SIGINT, SIG_DFL);
+    for (const int signalNumber : handledSignals)
+        signal(signalNumber, SIG_DFL);
     if (pipeFds[0] >= 0) {
         ::close(pipeFds[0]);
         ::close(pipeFds[1]);
@@ -43,8 +46,14 @@ InterruptHandler::~InterruptHandler()
 void InterruptHandler::readPipe()
 {
     char buffer[16];
-    while (::read(pipeFds[0], buffer, sizeof buffer) > 0) {
+    ssize_t n;
+    bool arrived = false;
+    while ((n = ::read(pipeFds[0], buffer, sizeof buffer)) > 0) {
+        if (!signalNumber_)
+            signalNumber_ = buffer[0];
+        arrivals_ += int(n);
+        arrived = true;
     }
-    interrupted_ = true;
-    emit interruptRequested();
+    if (arrived)
+        emit interruptRequested();
 }

@@ -6,23 +6,22 @@
 #include <QCoreApplication>
 #include <QTemporaryDir>
 
+#include <cerrno>
+#include <csignal>
 #include <cstdio>
+#include <cstring>
 #include <unistd.h>
 
 namespace {
-enum ExitStatus { FoundHits = 0, NoHits = 1, BadInput = 2, Interrupted = 130 };
+enum ExitStatus { FoundHits = 0, NoHits = 1, BadInput = 2 };
 
-// The archive readers write their diagnostics to standard output. Here standard output is
-// the stream of hits, so the diagnostics go to standard error and hits to a private copy of
-// the original standard output.
-FILE *separateHitsFromDiagnostics()
+// Diagnostics of the archive readers: standard output is the stream of hits.
+DiagnosticSink standardErrorSink()
 {
-    fflush(stdout);
-    const int hitsFd = dup(STDOUT_FILENO);
-    if (hitsFd < 0 || dup2(STDERR_FILENO, STDOUT_FILENO) < 0)
-        return stdout;
-    FILE *hits = fdopen(hitsFd, "w");
-    return hits ? hits : stdout;
+    return [](const QByteArray &text) {
+        fwrite(text.constData(), 1, size_t(text.size()), stderr);
+        fflush(stderr);
+    };
 }
 
 void printText(FILE *stream, const QString &text)
@@ -39,6 +38,8 @@ int main(int argc, char *argv[])
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("quorvel-search"));
     QCoreApplication::setApplicationVersion(QStringLiteral(QUORVEL_VERSION));
+    // From the start: a signal that arrives before the search runs is acted on once it does.
+    InterruptHandler interrupt;
 
     const CliArguments args = parseCliArguments(QCoreApplication::arguments());
     switch (args.action) {
@@ -67,15 +68,21 @@ int main(int argc, char *argv[])
         return BadInput;
     }
 
-    FILE *hitStream = separateHitsFromDiagnostics();
+    // A reader that goes away (`| head -1`) makes writes fail rather than end the process, so
+    // that the search stops and the private folder is removed.
+    signal(SIGPIPE, SIG_IGN);
     static char outputBuffer[1 << 16];
-    setvbuf(hitStream, outputBuffer, _IOFBF, sizeof outputBuffer);
-    HitPrinter printer(args.json ? HitPrinter::Format::Json : HitPrinter::Format::Lines, hitStream);
+    setvbuf(stdout, outputBuffer, _IOFBF, sizeof outputBuffer);
+    HitPrinter printer(args.json ? HitPrinter::Format::Json : HitPrinter::Format::Lines, stdout);
 
     searchThread worker;
     worker.setSearchParam(request.roots, request.namePatterns, request.grepText, request.caseSensitivity,
                           request.recursive, request.exactName, request.deepSearch);
     worker.setTempDir(tempDir.path());
+    worker.setDiagnostics(standardErrorSink());
+    worker.setReadArchives(args.archives);
+    worker.setReadDocuments(args.documents);
+    printer.setOnOutputClosed([&worker] { worker.stopSearch(); });
     // Printed on the worker thread as each batch leaves it: nothing queues up.
     QObject::connect(&worker, &searchThread::PushGotFiles, &worker,
                      [&printer](const QString &dirName, const QList<TFileInfo> &hits) {
@@ -84,16 +91,22 @@ int main(int argc, char *argv[])
                      Qt::DirectConnection);
     QObject::connect(&worker, &QThread::finished, &app, &QCoreApplication::quit, Qt::QueuedConnection);
 
-    InterruptHandler interrupt;
-    QObject::connect(&interrupt, &InterruptHandler::interruptRequested, &worker, &searchThread::stopSearch);
+    QObject::connect(&interrupt, &InterruptHandler::interruptRequested, &worker, [&] {
+        worker.stopSearch();
+        if (interrupt.arrivals() > 1) {
+            // Asked again: whatever the worker is doing, end now, without the private folder.
+            tempDir.remove();
+            _exit(128 + interrupt.signalNumber());
+        }
+    });
 
     worker.start(QThread::InheritPriority);
     app.exec();
     worker.wait();
-    fflush(hitStream);
-    fflush(stdout);
+    if (!printer.outputClosed() && fflush(stdout) != 0 && !interrupt.interrupted())
+        printText(stderr, QStringLiteral("Cannot write the hits: ") + QString::fromLocal8Bit(strerror(errno)));
 
     if (interrupt.interrupted())
-        return Interrupted;
+        return 128 + interrupt.signalNumber();
     return printer.hitCount() > 0 ? FoundHits : NoHits;
 }

@@ -5,6 +5,7 @@
 #include "walk/searchthread.h"
 
 #include <QCloseEvent>
+#include <QSystemTrayIcon>
 
 namespace {
 
@@ -38,7 +39,11 @@ void MainWindow::closeEvent(QCloseEvent *event)
         QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, QMessageBox::Cancel);
     switch (answer) {
     case QMessageBox::Yes:
-        hide();
+        // Without a notification area nothing would bring a hidden window back.
+        if (QSystemTrayIcon::isSystemTrayAvailable())
+            hide();
+        else
+            showMinimized();
         event->ignore();
         break;
     case QMessageBox::No:

@@ -3,10 +3,6 @@
 #include "mainwindowform.h"
 #include "resultmodel.h"
 #include "walk/searchthread.h"
-#include "shownowfile.h"
-#include "startuptexts.h"
-#include "statefolder.h"
-#include "trayicon.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -38,16 +34,13 @@ static void loadImages()
     Q_UNUSED(registered)
 }
 
-MainWindow::MainWindow(QWidget *parent)
+MainWindow::MainWindow(const WindowEnvironment &environment, QWidget *parent)
     : QMainWindow(parent)
     , ui(new MainWindowForm)
+    , driveListText(environment.driveListText)
 {
     loadImages();
     ui->setupForm(this);
-
-    rowsAdded = true;
-    stopShowing = false;
-    totalFound = 0;
 
     countLabel = new QLabel(this);
     countLabel->setObjectName(QStringLiteral("countLabel"));
@@ -61,7 +54,6 @@ MainWindow::MainWindow(QWidget *parent)
     busyBar->hide();
     busyBar->setRange(0, 400);
     busyBar->setTextVisible(false);
-    busyStep = 0;
 
     ui->statusBar->addWidget(busyBar);
     ui->statusBar->addWidget(countLabel);
@@ -74,7 +66,8 @@ MainWindow::MainWindow(QWidget *parent)
     dirCompleter->setCaseSensitivity(Qt::CaseInsensitive);
     ui->comboBox_Dir->setCompleter(dirCompleter);
 
-    createTrayIcon();
+    if (environment.addTrayIcon)
+        environment.addTrayIcon(this);
     setupResultTable(ui->tableView_result);
 
     const QString frame = QStringLiteral("background-image:url(':/img/frame-mid.png')");
@@ -87,19 +80,16 @@ MainWindow::MainWindow(QWidget *parent)
     ui->toolButtonGetDir->setStyleSheet(buttonStyle);
     ui->toolButtonHelp->setStyleSheet(buttonStyle);
 
-    connect(ui->toolButtonSearchST, SIGNAL(clicked()), this, SLOT(do_search()));
-    connect(ui->toolButtonHelp, SIGNAL(clicked()), this, SLOT(do_help()));
-    connect(ui->toolButtonGetDir, SIGNAL(clicked()), this, SLOT(do_brower_targetdir()));
+    connect(ui->toolButtonSearchST, &QToolButton::clicked, this, &MainWindow::do_search);
+    connect(ui->toolButtonHelp, &QToolButton::clicked, this, &MainWindow::do_help);
+    connect(ui->toolButtonGetDir, &QToolButton::clicked, this, &MainWindow::do_brower_targetdir);
 
     searchWorker = new searchThread(this);
     searchWorker->setObjectName(QStringLiteral("searchWorker"));
-    // The archive search extracts entries here.
-    const QString tempDir = stateFolder() + QLatin1String("/tmp");
-    QDir().mkpath(tempDir);
-    searchWorker->setTempDir(tempDir);
-    connect(searchWorker, SIGNAL(finished()), this, SLOT(do_resume_searchFileIcon()));
-    connect(searchWorker, SIGNAL(PushGotFiles(QString,QList<TFileInfo>)), this,
-            SLOT(do_GetResultFileInfo(QString,QList<TFileInfo>)));
+    QDir().mkpath(environment.tempDir);
+    searchWorker->setTempDir(environment.tempDir);
+    connect(searchWorker, &QThread::finished, this, &MainWindow::do_resume_searchFileIcon);
+    connect(searchWorker, &searchThread::PushGotFiles, this, &MainWindow::do_GetResultFileInfo);
 
     QCoreApplication::setOrganizationName(tr("朔玳"));
     QCoreApplication::setApplicationName(tr("朔玳"));
@@ -108,14 +98,12 @@ MainWindow::MainWindow(QWidget *parent)
     // Batches cross from the worker thread by this name.
     qRegisterMetaType<QList<TFileInfo>>("QList<TFileInfo>");
 
-    browseStartDir = QStringLiteral(".");
-
     showTimer = new QTimer(this);
     showTimer->setObjectName(QStringLiteral("showTimer"));
-    connect(showTimer, SIGNAL(timeout()), this, SLOT(do_ShowResultFileInfo()));
+    connect(showTimer, &QTimer::timeout, this, &MainWindow::do_ShowResultFileInfo);
     showTimer->start(0);
 
-    watchShowNowFile();
+    watchShowNowFile(environment.showNowFile);
 }
 
 MainWindow::~MainWindow()
@@ -152,13 +140,13 @@ void MainWindow::setupResultTable(QTableView *table)
     auto *copyList = new QAction(tr("复制选中列表信息"), table);
     auto *stopShow = new QAction(tr("停止显示"), table);
 
-    connect(copyList, SIGNAL(triggered()), this, SLOT(do_copyPathName_Clipboard()));
-    connect(openFile, SIGNAL(triggered()), this, SLOT(do_openFileDefault()));
-    connect(openDir, SIGNAL(triggered()), this, SLOT(do_openExplorerDir()));
-    connect(stopShow, SIGNAL(triggered()), this, SLOT(do_stopShowTab()));
-    connect(table, SIGNAL(doubleClicked(QModelIndex)), this, SLOT(do_openFileDefault()));
-    connect(copyFiles, SIGNAL(triggered()), this, SLOT(do_copyfiles()));
-    connect(cutFiles, SIGNAL(triggered()), this, SLOT(do_cutfiles()));
+    connect(copyList, &QAction::triggered, this, &MainWindow::do_copyPathName_Clipboard);
+    connect(openFile, &QAction::triggered, this, &MainWindow::do_openFileDefault);
+    connect(openDir, &QAction::triggered, this, &MainWindow::do_openExplorerDir);
+    connect(stopShow, &QAction::triggered, this, &MainWindow::do_stopShowTab);
+    connect(table, &QTableView::doubleClicked, this, &MainWindow::do_openFileDefault);
+    connect(copyFiles, &QAction::triggered, this, &MainWindow::do_copyfiles);
+    connect(cutFiles, &QAction::triggered, this, &MainWindow::do_cutfiles);
 
     table->addActions({openFile, openDir, separator1, copyFiles, cutFiles, separator2, copyList,
                        stopShow});
@@ -169,16 +157,10 @@ void MainWindow::setupResultTable(QTableView *table)
     table->setColumnWidth(2, 50);
 }
 
-void MainWindow::createTrayIcon()
-{
-    auto *tray = new trayicon(this, this);
-    tray->setVisible(true);
-}
-
 void MainWindow::setInitialDir(const QString &dirText)
 {
     QComboBox *combo = ui->comboBox_Dir;
-    combo->addItem(driveListText());
+    combo->addItem(driveListText);
     combo->setCurrentIndex(combo->count() - 1);
     browseStartDir = dirText;
     if (!dirText.isEmpty()) {
@@ -195,15 +177,18 @@ void MainWindow::do_show()
 // The hand-off file is watched by path. When it is replaced rather than rewritten, or
 // removed and made again, the watch on the old file ends; watching the folder as well
 // lets the new file be picked up.
-void MainWindow::watchShowNowFile()
+void MainWindow::watchShowNowFile(const QString &path)
 {
-    shownowPath = showNowFilePath();
+    if (path.isEmpty())
+        return;
+    shownowPath = path;
     if (QFileInfo::exists(shownowPath))
         shownowWatcher.addPath(shownowPath);
     shownowWatcher.addPath(QFileInfo(shownowPath).absolutePath());
-    connect(&shownowWatcher, SIGNAL(fileChanged(QString)), this, SLOT(do_show()));
-    connect(&shownowWatcher, &QFileSystemWatcher::fileChanged, this,
-            [this] { rewatchShowNowFile(); });
+    connect(&shownowWatcher, &QFileSystemWatcher::fileChanged, this, [this] {
+        do_show();
+        rewatchShowNowFile();
+    });
     connect(&shownowWatcher, &QFileSystemWatcher::directoryChanged, this, [this] {
         if (rewatchShowNowFile())
             do_show();

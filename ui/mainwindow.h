@@ -2,6 +2,7 @@
 
 #include "displaypacing.h"
 #include "walk/fileinfo.h"
+#include "windowenvironment.h"
 
 #include <QFileSystemWatcher>
 #include <QList>
@@ -24,7 +25,7 @@ class MainWindow : public QMainWindow
     Q_OBJECT
 
 public:
-    explicit MainWindow(QWidget *parent = nullptr);
+    explicit MainWindow(const WindowEnvironment &environment, QWidget *parent = nullptr);
     ~MainWindow() override;
 
     // Offers the drive list and `dirText` in the directory field and shows `dirText`.
@@ -52,8 +53,7 @@ protected:
 private:
     ResultModel *buildResultModel();
     void setupResultTable(QTableView *table);
-    void createTrayIcon();
-    void watchShowNowFile();
+    void watchShowNowFile(const QString &path);
     bool rewatchShowNowFile();
     bool searchRunning() const;
     void resetResults();
@@ -65,7 +65,8 @@ private:
 
     MainWindowForm *ui;
     searchThread *searchWorker = nullptr;
-    QString browseStartDir;
+    QString driveListText;               // offered first in the directory field
+    QString browseStartDir = QStringLiteral(".");
     bool stopShowing = false;
     ResultModel *resultModel = nullptr;
     QList<QPair<QString, QList<TFileInfo>>> pendingBatches;

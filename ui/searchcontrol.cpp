@@ -15,6 +15,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QProgressBar>
+#include <QSystemTrayIcon>
 #include <QTableView>
 #include <QTimer>
 #include <QToolButton>
@@ -160,8 +161,10 @@ void MainWindow::keyPressEvent(QKeyEvent *event)
             const QMessageBox::StandardButton answer = MessageBoxes::question(
                 this, tr("警告"), tr("正在执行搜索任务，是否转入后台运行？"),
                 QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, QMessageBox::Cancel);
-            if (answer == QMessageBox::Yes)
+            if (answer == QMessageBox::Yes && QSystemTrayIcon::isSystemTrayAvailable())
                 hide();
+            else if (answer == QMessageBox::Yes)
+                showMinimized();   // nothing would bring a hidden window back
             else if (answer == QMessageBox::No)
                 searchWorker->stopSearch();
         }

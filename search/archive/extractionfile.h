@@ -4,12 +4,11 @@
 #include <cstdint>
 #include <string>
 
-// The temporary file an archive entry is extracted to. Its old bytes are overwritten and, at
-// close, cut off after the new ones. (Cutting a file to nothing before writing it again makes
-// ext4 write it out at every close, ten times slower for a run of small entries.) A link
-// standing at the path is replaced, never followed, and anything but a regular file is refused,
-// so an extraction cannot write into some other file. Writes are buffered; close() tells
-// whether everything reached the file.
+// The temporary file an archive entry is extracted to, made afresh for every entry: whatever
+// stood at the path is unlinked first and the file is created exclusively (mode 0600, links
+// never followed), so an extraction can write neither through a link, nor into a hard-linked
+// file, nor into a file someone else placed there. Writes are buffered; close() tells whether
+// everything reached the file.
 class ExtractionFile
 {
 public:
@@ -21,19 +20,21 @@ public:
     bool open(const std::string &path);
     bool write(const void *data, size_t size);
     bool close();
-    // Closes without writing what is buffered and without cutting the file: for an extraction
-    // that was stopped, whose bytes nobody reads. Cutting off a long earlier extraction drops
-    // its pages from the cache, which can take a tenth of a second: too long for a stop.
+    // Closes without writing what is buffered: for an extraction that was stopped, whose bytes
+    // nobody reads.
     void abandon();
     bool isOpen() const { return fd_ >= 0; }
 
 private:
     bool flush();
     bool writeAll(const char *p, size_t size);
+    // Platform parts: create, write some bytes (the count or -1), close.
+    static int createFresh(const std::string &path);
+    static int64_t writeSome(int fd, const char *p, size_t size);
+    static bool closeFile(int fd);
 
     int fd_ = -1;
     bool failed_ = false;
-    int64_t written_ = 0;
     size_t used_ = 0;
     char buffer_[64 * 1024];
 };

@@ -1,6 +1,8 @@
 #include "archive/rarsearch.h"
 
-#include "archive/archivesearch.h"
+#include "archive/archiveentries.h"
+#include "archive/extractionplace.h"
+#include "archive/rarvolumenames.h"
 #include "content/grepfile.h"
 #include "walk/searchoptions.h"
 #include "walk/stoprequest.h"
@@ -12,18 +14,8 @@
 #include <QFileInfo>
 #include <QTextCodec>
 
-#include <cctype>
-#include <cstdio>
 #include <memory>
 #include <vector>
-
-#ifdef _WIN32
-#include <io.h>
-#define isatty _isatty
-#define fileno _fileno
-#else
-#include <unistd.h>
-#endif
 
 namespace {
 
@@ -38,7 +30,7 @@ QString entryNameOf(const RARHeaderDataEx &header)
     return QDir::fromNativeSeparators(systemCodec()->toUnicode(header.FileName));
 }
 
-// Wide names as 8-bit text for the console.
+// Wide names as 8-bit text for the diagnostics.
 QByteArray consoleText(const wchar_t *text)
 {
     return QString::fromWCharArray(text).toLocal8Bit();
@@ -54,58 +46,49 @@ void cutAtLineEnd(wchar_t *buffer, size_t capacity)
     }
 }
 
-bool consoleAttached()
+// The engine runs without a console (a window, or a command line whose input is not for it):
+// nobody can answer, so the question is written and the archive given up.
+int giveUpMissingVolume(const DiagnosticSink &diagnostics, const wchar_t *volumeName)
 {
-    return isatty(fileno(stdin));
+    reportDiagnostic(diagnostics, "\n\nVolume %s is required\nPossible options:\n", consoleText(volumeName).constData());
+    reportDiagnostic(diagnostics, "\nEnter - try again");
+    reportDiagnostic(diagnostics, "\n'R'   - specify a new volume name");
+    reportDiagnostic(diagnostics, "\n'Q'   - quit");
+    reportDiagnostic(diagnostics, "\nEnter your choice: ");
+    return -1;
 }
 
-int askForMissingVolume(wchar_t *volumeName)
+// A later volume is searched from the volume before it, which reads on into it; only when that
+// one is not there is it searched on its own, or its entries could never be found.
+bool isReadFromAnEarlierVolume(const QByteArray &archivePath, unsigned int flags)
 {
-    printf("\n\nVolume %s is required\nPossible options:\n", consoleText(volumeName).constData());
-    printf("\nEnter - try again");
-    printf("\n'R'   - specify a new volume name");
-    printf("\n'Q'   - quit");
-    printf("\nEnter your choice: ");
-    fflush(stdout);
-    // Nobody can answer without a console: give the archive up rather than wait for ever.
-    if (!consoleAttached())
-        return -1;
-    const int answer = getchar();
-    if (answer == EOF)
-        return -1;
-    const int choice = std::toupper(answer);
-    if (choice == 'R') {
-        printf("\nEnter new name: ");
-        fflush(stdout);
+    if (!(flags & ROADF_VOLUME) || (flags & ROADF_FIRSTVOLUME))
+        return false;
+    for (const std::string &name : previousRarVolumeNames(archivePath.toStdString(), flags & ROADF_NEWNUMBERING)) {
+        if (QFileInfo(QFile::decodeName(name.c_str())).isFile())
+            return true;
     }
-    // The rest of the answer's line is not for the next question.
-    for (int c = answer; c != '\n' && c != EOF;)
-        c = getchar();
-    if (choice == 'Q')
-        return -1;
-    if (choice == 'R') {
-        // The buffer and its size belong to the reader: no new name is written into it.
-        cutAtLineEnd(volumeName, size_t(-1));
-    }
-    return 0;
+    return false;
 }
 
 } // namespace
 
 int rarCallback(unsigned int msg, intptr_t userData, intptr_t p1, intptr_t p2)
 {
-    Q_UNUSED(userData);
+    const auto *options = reinterpret_cast<const TSearchOptions *>(userData);
+    const DiagnosticSink noSink;
+    const DiagnosticSink &diagnostics = options ? options->diagnostics : noSink;
     switch (msg) {
     case UCM_CHANGEVOLUMEW: {
-        auto *volumeName = reinterpret_cast<wchar_t *>(p1);
+        const auto *volumeName = reinterpret_cast<const wchar_t *>(p1);
         if (p2 == RAR_VOL_ASK)
-            return askForMissingVolume(volumeName);
+            return giveUpMissingVolume(diagnostics, volumeName);
         if (p2 == RAR_VOL_NOTIFY)
-            printf("\n  ... volume %s\n", consoleText(volumeName).constData());
+            reportDiagnostic(diagnostics, "\n  ... volume %s\n", consoleText(volumeName).constData());
         return 0;
     }
     case UCM_NEEDPASSWORDW:
-        printf("\nPassword required: ");
+        reportDiagnostic(diagnostics, "\nPassword required: ");
         cutAtLineEnd(reinterpret_cast<wchar_t *>(p1), size_t(p2));
         return 0;
     case UCM_PROCESSDATA:
@@ -115,48 +98,48 @@ int rarCallback(unsigned int msg, intptr_t userData, intptr_t p1, intptr_t p2)
     }
 }
 
-void reportRarError(int code, const QByteArray &archivePath, int errorKind)
+void reportRarError(const DiagnosticSink &diagnostics, int code, const QByteArray &archivePath, int errorKind)
 {
     const char *path = archivePath.constData();
     switch (code) {
     case ERAR_NO_MEMORY:
-        printf("\nNot enough memory");
+        reportDiagnostic(diagnostics, "\nNot enough memory");
         break;
     case ERAR_BAD_DATA:
-        printf("\n%s: archive header or data are damaged", path);
+        reportDiagnostic(diagnostics, "\n%s: archive header or data are damaged", path);
         break;
     case ERAR_BAD_ARCHIVE:
-        printf("\n%s is not RAR archive", path);
+        reportDiagnostic(diagnostics, "\n%s is not RAR archive", path);
         break;
     case ERAR_UNKNOWN_FORMAT:
-        printf("Unknown archive format");
+        reportDiagnostic(diagnostics, "Unknown archive format");
         break;
     case ERAR_EOPEN:
         if (errorKind == 2)
-            printf("Volume open error");
+            reportDiagnostic(diagnostics, "Volume open error");
         else
-            printf("\nCannot open %s", path);
+            reportDiagnostic(diagnostics, "\nCannot open %s", path);
         break;
     case ERAR_ECREATE:
-        printf("File create error");
+        reportDiagnostic(diagnostics, "File create error");
         break;
     case ERAR_ECLOSE:
-        printf("File close error");
+        reportDiagnostic(diagnostics, "File close error");
         break;
     case ERAR_EREAD:
-        printf("Read error");
+        reportDiagnostic(diagnostics, "Read error");
         break;
     case ERAR_EWRITE:
-        printf("Write error");
+        reportDiagnostic(diagnostics, "Write error");
         break;
     case ERAR_SMALL_BUF:
-        printf("Buffer for archive comment is too small, comment truncated");
+        reportDiagnostic(diagnostics, "Buffer for archive comment is too small, comment truncated");
         break;
     case ERAR_UNKNOWN:
-        printf("Unknown error");
+        reportDiagnostic(diagnostics, "Unknown error");
         break;
     case ERAR_MISSING_PASSWORD:
-        printf("Password for encrypted file or header is not specified");
+        reportDiagnostic(diagnostics, "Password for encrypted file or header is not specified");
         break;
     default:
         break;
@@ -174,22 +157,22 @@ void searchRarArchive(const QByteArray &archivePath, QList<TFileInfo> &hits, con
     openData.CmtBuf = comment.data();
     openData.CmtBufSize = commentBufferSize;
     openData.Callback = rarCallback;
-    openData.UserData = 0;
+    openData.UserData = intptr_t(options);  // the callback writes to the search's sink
 
     void *archive = RAROpenArchiveEx(&openData);
     if (openData.OpenResult != ERAR_SUCCESS) {
-        reportRarError(int(openData.OpenResult), archivePath, 0);
+        reportRarError(options->diagnostics, int(openData.OpenResult), archivePath, 0);
         return;
     }
-    // A later volume of a set is read as part of the set, from its first volume: searched on
-    // its own it would report the same entries again.
-    if ((openData.Flags & ROADF_VOLUME) && !(openData.Flags & ROADF_FIRSTVOLUME)) {
+    // Read as part of the set from an earlier volume: searched again it would report the same
+    // entries twice.
+    if (isReadFromAnEarlierVolume(archivePath, openData.Flags)) {
         RARCloseArchive(archive);
         return;
     }
 
-    const QString tempPath = archiveTempFile(options, "rar.tmp");
-    QByteArray tempPath8 = QFile::encodeName(tempPath);
+    std::unique_ptr<ExtractionPlace> ownPlace;
+    ExtractionPlace &place = extractionPlaceFor(options, ownPlace);
     const auto header = std::make_unique<RARHeaderDataEx>();
     header->CmtBuf = nullptr;
     header->CmtBufSize = 0;
@@ -211,21 +194,20 @@ void searchRarArchive(const QByteArray &archivePath, QList<TFileInfo> &hits, con
             hits.append(TFileInfo{archiveHitName(QByteArray(header->ArcName), entryName), 0, QString()});
             processResult = RARProcessFile(archive, RAR_SKIP, nullptr, nullptr);
         } else {
-            // Extracting a directory entry leaves a directory at the temporary path; only an
-            // empty one can be removed, and the next entry needs the name.
-            if (QFileInfo(tempPath).isDir())
-                QDir().rmdir(tempPath);
-            processResult = RARProcessFile(archive, RAR_EXTRACT, nullptr, tempPath8.data());
+            // Cleared for every entry: a directory entry leaves a directory at the name.
+            std::string tempPath8 = place.clearedPath("rar.tmp");
+            const QString tempPath = QFile::decodeName(tempPath8.c_str());
+            processResult = RARProcessFile(archive, RAR_EXTRACT, nullptr, &tempPath8[0]);
             if (searchStopRequested())
                 break;  // the extraction may have been cut short: nothing to report or search
             if (processResult == ERAR_SUCCESS && !(header->Flags & RHDF_DIRECTORY))
                 grepFile(options, tempPath, hits, archiveHitName(archivePath, entryName));
         }
         if (processResult != ERAR_SUCCESS) {
-            reportRarError(processResult, archivePath, 2);
+            reportRarError(options->diagnostics, processResult, archivePath, 2);
             break;
         }
     }
-    reportRarError(readResult, archivePath, 1);
+    reportRarError(options->diagnostics, readResult, archivePath, 1);
     RARCloseArchive(archive);
 }

@@ -3,66 +3,26 @@
 #include "archive/extractionfile.h"
 #include "archive/rarvolumenames.h"
 #include "archive/rarvolumescan.h"
+#include "archive/regularfile.h"
+#include "archive/utf8localescope.h"
 
 #include <archive.h>
 #include <archive_entry.h>
 
 #include <algorithm>
 #include <cerrno>
-#include <clocale>
 #include <cstdlib>
 #include <cstring>
-#include <fcntl.h>
 #include <memory>
 #include <new>
 #include <string>
-#include <sys/stat.h>
 #include <vector>
-
-#ifdef _WIN32
-#include <io.h>
-#define O_CLOEXEC 0
-#else
-#include <locale.h>
-#include <unistd.h>
-#define O_BINARY 0
-#endif
 
 namespace {
 
 constexpr size_t readBlockSize = 64 * 1024;
 constexpr size_t volumeNameCapacity = 1024;
 constexpr size_t passwordCapacity = 128;
-
-// libarchive converts RAR names through the calling thread's locale; in a process that never
-// chose a UTF-8 one, Unicode names come back empty. Every call of this layer therefore runs with
-// a UTF-8 character type on its own thread, whatever the process has set.
-class Utf8LocaleScope
-{
-public:
-    Utf8LocaleScope()
-    {
-#ifndef _WIN32
-        static const locale_t utf8 = newlocale(LC_CTYPE_MASK, "C.UTF-8", locale_t(nullptr));
-        if (utf8)
-            previous_ = uselocale(utf8);
-#endif
-    }
-    ~Utf8LocaleScope()
-    {
-#ifndef _WIN32
-        if (previous_)
-            uselocale(previous_);
-#endif
-    }
-    Utf8LocaleScope(const Utf8LocaleScope &) = delete;
-    Utf8LocaleScope &operator=(const Utf8LocaleScope &) = delete;
-
-private:
-#ifndef _WIN32
-    locale_t previous_ = locale_t(nullptr);
-#endif
-};
 
 std::wstring wideFromBytes(const std::string &bytes)
 {
@@ -97,20 +57,6 @@ void copyTerminated(Char (&out)[N], const std::basic_string<Char> &text)
     out[n] = Char(0);
 }
 
-int openVolumeFile(const std::string &path, int64_t &size)
-{
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_BINARY);
-    if (fd < 0)
-        return -1;
-    struct stat st;
-    if (::fstat(fd, &st) != 0 || (st.st_mode & S_IFMT) != S_IFREG) {
-        ::close(fd);
-        return -1;
-    }
-    size = int64_t(st.st_size);
-    return fd;
-}
-
 bool sameEntryName(const std::string &stored, const std::string &given)
 {
     if (stored.size() != given.size())
@@ -142,7 +88,7 @@ public:
     bool openFirst(const std::string &path)
     {
         int64_t size = 0;
-        const int fd = openVolumeFile(path, size);
+        const int fd = openRegularFile(path.c_str(), size);
         if (fd < 0)
             return false;
         adopt(fd, size, path);
@@ -160,14 +106,12 @@ public:
         for (;;) {
             if (fd_ < 0)
                 return 0;
-            const auto n = ::read(fd_, buffer_.data(), unsigned(buffer_.size()));
+            const int64_t n = readRegularFile(fd_, buffer_.data(), buffer_.size());
             if (n > 0) {
                 *buffer = buffer_.data();
-                return n;
+                return la_ssize_t(n);
             }
             if (n < 0) {
-                if (errno == EINTR)
-                    continue;
                 failure_ = Failure::ReadError;
                 return -1;
             }
@@ -181,11 +125,11 @@ public:
     {
         if (fd_ < 0 || request <= 0)
             return 0;
-        const int64_t at = int64_t(::lseek(fd_, 0, SEEK_CUR));
+        const int64_t at = regularFileOffset(fd_);
         if (at < 0)
             return 0;
         const int64_t step = std::min<int64_t>(request, size_ - at);
-        if (step <= 0 || ::lseek(fd_, off_t(step), SEEK_CUR) < 0)
+        if (step <= 0 || skipInRegularFile(fd_, step) < 0)
             return 0;
         return step;
     }
@@ -210,7 +154,7 @@ private:
     void closeCurrent()
     {
         if (fd_ >= 0)
-            ::close(fd_);
+            closeRegularFile(fd_);
         fd_ = -1;
     }
 
@@ -230,7 +174,7 @@ private:
         copyTerminated(name, proposed);
         for (;;) {
             int64_t size = 0;
-            const int fd = openVolumeFile(next, size);
+            const int fd = openRegularFile(next.c_str(), size);
             if (fd >= 0) {
                 adopt(fd, size, next);
                 if (callback_ && callback_(UCM_CHANGEVOLUMEW, userData_, intptr_t(name), RAR_VOL_NOTIFY) == -1) {
@@ -489,6 +433,7 @@ void *RAROpenArchiveEx(RAROpenArchiveDataEx *data)
         const RarVolumeFacts &facts = arc->stream->firstFacts();
         data->Flags = (facts.isVolume ? ROADF_VOLUME : 0u) | (facts.solid ? ROADF_SOLID : 0u)
                       | (facts.headersEncrypted ? ROADF_ENCHEADERS : 0u)
+                      | (facts.isVolume && facts.newNumbering ? ROADF_NEWNUMBERING : 0u)
                       | (facts.isVolume && facts.firstVolume ? ROADF_FIRSTVOLUME : 0u);
         if (facts.headersEncrypted) {
             arc->askForPassword();

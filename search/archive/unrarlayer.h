@@ -52,6 +52,7 @@ inline constexpr intptr_t RAR_VOL_NOTIFY = 1;
 // Archive flags (RAROpenArchiveDataEx::Flags).
 inline constexpr unsigned int ROADF_VOLUME = 0x0001;
 inline constexpr unsigned int ROADF_SOLID = 0x0008;
+inline constexpr unsigned int ROADF_NEWNUMBERING = 0x0010;  // name.partN.rar rather than name.rar, name.r00
 inline constexpr unsigned int ROADF_ENCHEADERS = 0x0080;
 inline constexpr unsigned int ROADF_FIRSTVOLUME = 0x0100;
 
@@ -101,6 +102,6 @@ int RARCloseArchive(void *hArcData);
 // ERAR_SUCCESS: one more entry, described in HeaderData. ERAR_END_ARCHIVE at the end.
 int RARReadHeaderEx(void *hArcData, RARHeaderDataEx *HeaderData);
 // Skips, tests or extracts the entry of the last header. Extraction writes the entry's data to
-// DestName (created or truncated; never through a link standing there). A directory entry
+// DestName (made afresh; never through a link standing there). A directory entry
 // leaves a directory at DestName; a link entry leaves an empty file (links are never followed).
 int RARProcessFile(void *hArcData, int Operation, char *DestPath, char *DestName);

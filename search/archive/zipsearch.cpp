@@ -1,7 +1,11 @@
 #include "archive/zipsearch.h"
 
-#include "archive/archivesearch.h"
+#include "archive/archiveentries.h"
 #include "archive/extractionfile.h"
+#include "archive/extractionplace.h"
+#include "archive/nestedentry.h"
+#include "archive/packedsearch.h"
+#include "archive/regularfile.h"
 #include "content/grepfile.h"
 #include "walk/searchoptions.h"
 #include "walk/stoprequest.h"
@@ -11,11 +15,7 @@
 #include <QTextCodec>
 
 #include <unzip.h>
-#ifdef _WIN32
-#include <iowin32.h>
-#endif
 
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
@@ -29,16 +29,19 @@ constexpr int nameBufferSize = 256;
 constexpr int stopCheckInterval = 256;
 constexpr uLong utf8NameFlag = 1u << 11;
 
+voidpf ZCALLBACK openRegularForZip(voidpf, const void *path, int)
+{
+    return openRegularStream(static_cast<const char *>(path));
+}
+
+// 8-bit names as the rest of the program hands them over; only a regular file is opened, and
+// without blocking: the ".zip" retry names a path nobody has looked at.
 unzFile openZip(const QByteArray &path)
 {
-#ifdef _WIN32
-    // 8-bit names in the system code page, as the rest of the program hands them over.
     zlib_filefunc64_def files;
-    fill_win32_filefunc64A(&files);
+    fill_fopen64_filefunc(&files);
+    files.zopen64_file = openRegularForZip;
     return unzOpen2_64(path.constData(), &files);
-#else
-    return unzOpen64(path.constData());
-#endif
 }
 
 // The entry's name as stored: UTF-8 when the entry says so, otherwise the system code page.
@@ -72,10 +75,12 @@ enum class Extraction { Written, NotWritten, Stopped };
 // Copies the current entry to the temporary file. An entry of which nothing could be written
 // (the file does not open, the data cannot be read) is NotWritten, so that nothing an earlier
 // entry left there is searched under this entry's name.
-Extraction extractCurrentEntry(unzFile zip, const std::string &tempPath, char *buffer)
+Extraction extractCurrentEntry(unzFile zip, const std::string &tempPath, char *buffer,
+                               const TSearchOptions *options, int64_t compressedSize)
 {
+    const DiagnosticSink &diagnostics = options->diagnostics;
     ExtractionFile file;
-    if (!file.open(tempPath))
+    if (tempPath.empty() || !file.open(tempPath))
         return Extraction::NotWritten;
     qint64 copied = 0;
     bool readFailed = false;
@@ -85,7 +90,7 @@ Extraction extractCurrentEntry(unzFile zip, const std::string &tempPath, char *b
         if (n == 0)
             break;
         if (n < 0) {
-            printf("error %d with zipfile in unzReadCurrentFile\n", n);
+            reportDiagnostic(diagnostics, "error %d with zipfile in unzReadCurrentFile\n", n);
             readFailed = true;
             break;
         }
@@ -94,13 +99,18 @@ Extraction extractCurrentEntry(unzFile zip, const std::string &tempPath, char *b
             break;
         }
         copied += n;
+        if (options->archiveLimits.exceeded(copied, compressedSize)) {
+            reportDiagnostic(diagnostics, "an entry expands past the limit and is left\n");
+            file.abandon();
+            return Extraction::NotWritten;
+        }
         if (pieces % stopCheckInterval == 0 && searchStopRequested()) {
             file.abandon();
             return Extraction::Stopped;
         }
     }
     if (!file.close() || writeFailed)
-        printf("error in writing extracted file\n");
+        reportDiagnostic(diagnostics, "error in writing extracted file\n");
     return readFailed && copied == 0 ? Extraction::NotWritten : Extraction::Written;
 }
 
@@ -108,15 +118,19 @@ Extraction extractCurrentEntry(unzFile zip, const std::string &tempPath, char *b
 // Such an archive is no error; it just holds nothing.
 bool isEmptyZipArchive(const QByteArray &path)
 {
-    QFile file(QFile::decodeName(path));
-    if (!file.open(QIODevice::ReadOnly))
+    int64_t size = 0;
+    const int fd = openRegularFile(path.constData(), size);
+    if (fd < 0)
         return false;
-    const QByteArray end = file.read(22);
-    if (end.size() != 22 || !end.startsWith(QByteArray("PK\x05\x06", 4)))
+    char bytes[22];
+    const bool whole = readRegularFile(fd, bytes, sizeof bytes) == int64_t(sizeof bytes);
+    closeRegularFile(fd);
+    const QByteArray end(bytes, sizeof bytes);
+    if (!whole || !end.startsWith(QByteArray("PK\x05\x06", 4)))
         return false;
     const auto le16 = [&end](int at) { return int(uchar(end[at])) | int(uchar(end[at + 1])) << 8; };
     const bool noEntries = le16(8) == 0 && le16(10) == 0;
-    return noEntries && file.size() == 22 + le16(20);
+    return noEntries && size == 22 + le16(20);
 }
 
 } // namespace
@@ -129,7 +143,8 @@ int searchZipArchive(const QByteArray &archivePath, QList<TFileInfo> &hits, cons
     if (!zip)
         zip = openZip(archivePath + ".zip");
     if (!zip) {
-        printf("Cannot open %s or %s.zip\n", archivePath.constData(), archivePath.constData());
+        reportDiagnostic(options->diagnostics, "Cannot open %s or %s.zip\n", archivePath.constData(),
+                         archivePath.constData());
         return 1;
     }
     const int result = searchZipEntries(archivePath, zip, hits, options);
@@ -143,8 +158,9 @@ int searchZipEntries(const QByteArray &archivePath, void *handle, QList<TFileInf
     unzFile zip = handle;
     char *copyBuffer = static_cast<char *>(malloc(copyBufferSize));
     if (!copyBuffer) {
-        printf("Error allocating memory\n");
-        exit(1);
+        // Not the end of the process here: the archive is given up, as any other that fails.
+        reportDiagnostic(options->diagnostics, "Error allocating memory\n");
+        return 0;
     }
     const std::unique_ptr<char, decltype(&free)> copyBufferOwner(copyBuffer, &free);
 
@@ -152,11 +168,11 @@ int searchZipEntries(const QByteArray &archivePath, void *handle, QList<TFileInf
     std::memset(&global, 0, sizeof global);
     int err = unzGetGlobalInfo64(zip, &global);
     if (err != UNZ_OK)
-        printf("error %d with zipfile in unzGetGlobalInfo \n", err);
+        reportDiagnostic(options->diagnostics, "error %d with zipfile in unzGetGlobalInfo \n", err);
 
     const bool contentSearch = !options->grepText.isEmpty();
-    const QString tempPath = archiveTempFile(options, "zip.tmp");
-    const std::string tempPath8 = QFile::encodeName(tempPath).toStdString();
+    std::unique_ptr<ExtractionPlace> ownPlace;
+    ExtractionPlace &place = extractionPlaceFor(options, ownPlace);
 
     for (ZPOS64_T i = 0; i < global.number_entry; ++i) {
         if (searchStopRequested())
@@ -165,19 +181,43 @@ int searchZipEntries(const QByteArray &archivePath, void *handle, QList<TFileInf
         QByteArray rawName;
         err = readEntryInfo(zip, info, rawName);
         if (err != UNZ_OK) {
-            printf("error %d with zipfile in unzGetCurrentFileInfo\n", err);
+            reportDiagnostic(options->diagnostics, "error %d with zipfile in unzGetCurrentFileInfo\n", err);
             break;
         }
         err = unzOpenCurrentFilePassword(zip, nullptr);
         if (err != UNZ_OK)
-            printf("error %d with zipfile in unzOpenCurrentFilePassword\n", err);
+            reportDiagnostic(options->diagnostics, "error %d with zipfile in unzOpenCurrentFilePassword\n", err);
 
         const QString entryName = decodeEntryName(rawName, info.flag);
-        if (matchEntryName(options, entryName)) {
+        const auto extractTo = [&](const std::string &path) {
+            return extractCurrentEntry(zip, path, copyBuffer, options, int64_t(info.compressed_size));
+        };
+        const NestedKind nested = nestedKindOf(options, entryName, 1);
+        if (nested != NestedKind::None) {
+            // An archive or a document inside: opened, its hits named after this entry.
+            if (!contentSearch && matchEntryName(options, entryName))
+                hits.append(TFileInfo{archiveHitName(archivePath, entryName), 0, QString()});
+            const EntryWriter write = [&](const std::string &path) {
+                const Extraction extraction = extractTo(path);
+                return extraction == Extraction::Written ? EntryExtraction::Written
+                    : extraction == Extraction::Stopped  ? EntryExtraction::Stopped
+                                                         : EntryExtraction::NotWritten;
+            };
+            const QString hitName = archiveHitName(archivePath, entryName);
+            const QString baseName = entryName.mid(entryName.lastIndexOf(QLatin1Char('/')) + 1);
+            const InnerArchiveOpener open = [&](const QByteArray &path) {
+                searchInnerArchive(archiveKindOf(baseName), path, hitName, baseName, 2, hits, options);
+            };
+            if (searchNestedEntry(nested, entryName, hitName, 1, write, open, hits, options, place)
+                == EntryExtraction::Stopped)
+                break;
+        } else if (matchEntryName(options, entryName)) {
             if (!contentSearch) {
                 hits.append(TFileInfo{archiveHitName(archivePath, entryName), 0, QString()});
             } else if (!entryName.endsWith(QLatin1Char('/'))) {
-                const Extraction extraction = extractCurrentEntry(zip, tempPath8, copyBuffer);
+                const std::string tempPath8 = place.clearedPath("zip.tmp");
+                const QString tempPath = QFile::decodeName(tempPath8.c_str());
+                const Extraction extraction = extractTo(tempPath8);
                 if (extraction == Extraction::Stopped)
                     break;
                 if (extraction == Extraction::Written)
@@ -188,7 +228,7 @@ int searchZipEntries(const QByteArray &archivePath, void *handle, QList<TFileInf
         if (i + 1 < global.number_entry) {
             err = unzGoToNextFile(zip);
             if (err != UNZ_OK) {
-                printf("error %d with zipfile in unzGoToNextFile\n", err);
+                reportDiagnostic(options->diagnostics, "error %d with zipfile in unzGoToNextFile\n", err);
                 break;
             }
         }

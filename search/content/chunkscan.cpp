@@ -9,8 +9,9 @@
 
 #include <algorithm>
 
-bool scanChunks(FileBytes &file, ReadBuffer &buffer, bool firstChunkInBuffer, const ContentChunking &chunking,
-                const Schedule &schedule, const std::vector<PassRunner *> &runners, ByteSource &source)
+bool scanChunks(FileBytes &file, ReadBuffer &buffer, ChunkScratch &scratch, bool firstChunkInBuffer,
+                const ContentChunking &chunking, const Schedule &schedule, const std::vector<PassRunner *> &runners,
+                ByteSource &source, const std::function<void()> &afterChunk)
 {
     std::vector<int> patterns;
     size_t longest = 1;
@@ -34,9 +35,8 @@ bool scanChunks(FileBytes &file, ReadBuffer &buffer, bool firstChunkInBuffer, co
             file.limitSize(got);
     }
 
-    // Kept by the thread: most files are small, and their lists would be made and freed again.
-    thread_local PatternHits found;
-    thread_local std::vector<size_t> offsets;
+    PatternHits &found = scratch.found;
+    std::vector<size_t> &offsets = scratch.offsets;
     if (found.size() < schedule.patterns.size())
         found.resize(schedule.patterns.size());
     for (auto &list : found)
@@ -72,14 +72,17 @@ bool scanChunks(FileBytes &file, ReadBuffer &buffer, bool firstChunkInBuffer, co
                 if (runner->aborted)
                     return false;
             }
+            // Every pass has looked at the block: on binary data a pass may have decoded all of it.
+            if (searchStopRequested())
+                return false;
         }
         const bool last = chunkEnd >= file.size();
         for (PassRunner *runner : runners)
             runner->endChunk(last);
         if (last)
             return true;
-        if (searchStopRequested())
-            return false;
+        if (afterChunk)
+            afterChunk();
         const qint64 keep = std::min(overlap, chunkEnd);
         std::memmove(buffer.data(), buffer.data() + (chunkEnd - keep - bufferStart), size_t(keep));
         const qint64 want = std::min(chunk, file.size() - chunkEnd);

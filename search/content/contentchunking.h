@@ -2,7 +2,9 @@
 
 #include <QtGlobal>
 
-// The content search reads a file in chunks of this many bytes (a multiple of 4), looks for
+#include <algorithm>
+
+// The content search reads a file in chunks of `chunkBytes` (a multiple of 4), looks for
 // candidates in blocks of `blockBytes` and decodes in pieces of `pieceBytes`. Tests shrink
 // them to reach every boundary case.
 struct ContentChunking
@@ -10,7 +12,11 @@ struct ContentChunking
     qint64 chunkBytes = 4 * 1024 * 1024;
     qint64 blockBytes = 64 * 1024;
     qint64 pieceBytes = 256 * 1024;
-};
 
-ContentChunking contentChunking();
-void setContentChunkingForTesting(const ContentChunking &chunking);
+    // The same sizes made usable: a chunk of whole units of four bytes, no size below one.
+    ContentChunking usable() const
+    {
+        return ContentChunking{std::max<qint64>(4, chunkBytes / 4 * 4), std::max<qint64>(1, blockBytes),
+                               std::max<qint64>(1, pieceBytes)};
+    }
+};

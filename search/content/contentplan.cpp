@@ -7,70 +7,30 @@
 
 #include <QTextCodec>
 
-namespace {
-
-// The plan of the last options seen on this thread. The copies of the options' lists keep
-// their data alive, so an unchanged data pointer means unchanged content.
-struct PlanCache
+ContentPlan::ContentPlan(const QString &text, Qt::CaseSensitivity cs, bool deep, const TCodecTexts &codecTexts)
+    : deep_(deep)
+    , cs_(cs)
+    , grepText_(text)
 {
-    QString grepText;
-    TCodecTexts codecTexts;
-    Qt::CaseSensitivity cs = Qt::CaseSensitive;
-    bool deep = false;
-    QTextCodec *system = nullptr;
-    std::shared_ptr<ContentPlan> plan;
-};
-
-thread_local PlanCache planCache;
-
-bool sameCodecTexts(PlanCache &cache, const TCodecTexts &texts)
-{
-    if (cache.codecTexts.size() != texts.size())
-        return false;
-    if (cache.codecTexts.constData() == texts.constData())
-        return true;
-    if (cache.codecTexts != texts)
-        return false;
-    cache.codecTexts = texts;
-    return true;
-}
-
-} // namespace
-
-std::shared_ptr<ContentPlan> ContentPlan::forOptions(const TSearchOptions &options)
-{
-    PlanCache &cache = planCache;
+    if (!deep_)
+        return;
+    displayCodec_ = QTextCodec::codecForName("gb18030");
+    needsCategories_ = true;
+    // The text as the program holds it, and so as every codec that can hold it gives it back.
     QTextCodec *system = systemCodec();
-    const bool same = cache.plan && cache.deep == options.deepSearch && cache.cs == options.caseSensitivity
-                      && cache.system == system && cache.grepText == options.grepText
-                      && (!options.deepSearch || sameCodecTexts(cache, options.codecTexts));
-    if (same)
-        return cache.plan;
-
-    std::shared_ptr<ContentPlan> plan(new ContentPlan);
-    plan->deep_ = options.deepSearch;
-    plan->cs_ = options.caseSensitivity;
-    plan->grepText_ = options.grepText;
-    if (plan->deep_) {
-        plan->displayCodec_ = QTextCodec::codecForName("gb18030");
-        plan->needsCategories_ = true;
-        for (const auto &entry : options.codecTexts) {
-            QTextCodec *codec = entry.first;
-            if (!codec)
-                continue;
-            const QString prefix = QLatin1Char('[') + QString::fromLatin1(codec->name()) + QLatin1String("]\t");
-            const int index = plan->addPass(codec, entry.second, prefix);
-            if (plan->passes_[size_t(index)].model->hzEscapes)
-                plan->needsHzCheck_ = true;
-        }
+    QString held;
+    recodeText(text, system, system, held);
+    for (const auto &entry : codecTexts) {
+        QTextCodec *codec = entry.first;
+        // A codec that cannot hold the text would look for what it makes of it instead ("??"
+        // for "合同"), and find lines that hold no such text.
+        if (!codec || entry.second != held)
+            continue;
+        const QString prefix = QLatin1Char('[') + QString::fromLatin1(codec->name()) + QLatin1String("]\t");
+        const int index = addPass(codec, held, prefix);
+        if (passes_[size_t(index)].model->hzEscapes)
+            needsHzCheck_ = true;
     }
-    cache.grepText = options.grepText;
-    cache.codecTexts = options.codecTexts;
-    cache.cs = options.caseSensitivity;
-    cache.deep = options.deepSearch;
-    cache.system = system;
-    cache.plan = plan;
-    return plan;
 }
 
 int ContentPlan::addPass(QTextCodec *codec, const QString &text, const QString &prefix)

@@ -3,6 +3,7 @@
 #include "content/bytepattern.h"
 #include "content/filefacts.h"
 #include "content/needleplan.h"
+#include "walk/searchoptions.h"
 
 #include <QHash>
 #include <QString>
@@ -12,7 +13,6 @@
 
 class QTextCodec;
 struct CodecModel;
-struct TSearchOptions;
 
 // How one pass reads a file.
 struct PassRun
@@ -68,14 +68,19 @@ public:
         int sameAs = -1;         // an earlier pass with the same codec and text
     };
 
-    // The plan for the options of the running search, kept per thread while they stay the same.
-    static std::shared_ptr<ContentPlan> forOptions(const TSearchOptions &options);
+    // Deep search runs a pass for every codec of `codecTexts` whose prepared text is `text`
+    // itself, that is every codec that can hold the text; the others could only find lines
+    // that hold what they make of it. Plain mode makes its passes as files need them.
+    ContentPlan(const QString &text, Qt::CaseSensitivity cs, bool deep, const TCodecTexts &codecTexts);
+    ContentPlan(const ContentPlan &) = delete;
+    ContentPlan &operator=(const ContentPlan &) = delete;
 
     bool deep() const { return deep_; }
     // The longest search text of any pass, in UTF-16 units.
     qsizetype longestText() const { return longestText_; }
     Qt::CaseSensitivity caseSensitivity() const { return cs_; }
     const Pass &pass(int index) const { return passes_[size_t(index)]; }
+    int passCount() const { return int(passes_.size()); }
     // Whether the passes for a file with this mark need its byte categories.
     bool needsCategories(FileFacts::Mark mark);
     bool needsHzCheck() const { return needsHzCheck_; }
@@ -88,7 +93,6 @@ public:
     QString hitText(int pass, const QString &linePrefix) const;
 
 private:
-    ContentPlan() = default;
     int plainPass(QTextCodec *codec);
     int addPass(QTextCodec *codec, const QString &text, const QString &prefix);
     std::unique_ptr<Schedule> buildSchedule(const FileFacts &facts);

@@ -20,9 +20,13 @@ struct FileBytes::Handle
 
 bool FileBytes::open(const QString &path)
 {
-    const QByteArray name = QFile::encodeName(path);
+    return openAt(AT_FDCWD, QFile::encodeName(path));
+}
+
+bool FileBytes::openAt(int dirFd, const QByteArray &name)
+{
     // Non-blocking, so that a pipe without a writer cannot hold the search.
-    const int fd = ::open(name.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+    const int fd = ::openat(dirFd, name.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
     if (fd < 0)
         return false;
     handle_ = std::make_unique<Handle>();

@@ -18,6 +18,10 @@ public:
     FileBytes &operator=(const FileBytes &) = delete;
 
     bool open(const QString &path);
+#ifdef Q_OS_UNIX
+    // Opens `name` (file-system bytes) in the directory open at `dirFd`.
+    bool openAt(int dirFd, const QByteArray &name);
+#endif
     qint64 size() const { return size_; }
     // The file turned out shorter than it said (it shrank while being read).
     void limitSize(qint64 size) { size_ = std::min(size_, size); }

@@ -157,8 +157,3 @@ void LineCollector::finish(bool phantomLine)
     if (lineOpen_ || (phantomLine && !sawText_))
         completeLine();
 }
-
-QString lineTextForHit(const QString &prefix)
-{
-    return prefix.left(80);
-}

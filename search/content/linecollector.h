@@ -72,6 +72,3 @@ private:
     bool lineOpen_ = false;
     bool sawText_ = false;
 };
-
-// The text a hit shows of a line whose prefix was collected.
-QString lineTextForHit(const QString &prefix);

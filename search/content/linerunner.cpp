@@ -45,14 +45,14 @@ std::unique_ptr<PieceDecoder> LineRunner::takeLineDecoder()
     if (run_.policy == PassRun::Policy::Table)
         return std::make_unique<TablePieceDecoder>(pass_.model->table);
     if (lineStart_ > 0)
-        return CodecPieceDecoder::afterLineFeed(pass_.codec, pass_.model->qtUtf8);
+        return spares_.afterLineFeed(pass_.codec, pass_.model->qtUtf8);
     return std::make_unique<CodecPieceDecoder>(pass_.codec, pass_.model->qtUtf8, false);
 }
 
 void LineRunner::keepLineDecoder(std::unique_ptr<PieceDecoder> decoder, bool afterLineFeed)
 {
     if (afterLineFeed && run_.policy != PassRun::Policy::Table)
-        CodecPieceDecoder::recycle(std::move(decoder));
+        spares_.recycle(std::move(decoder));
 }
 
 void LineRunner::scanBlock(const PatternHits &found)
@@ -109,9 +109,9 @@ void LineRunner::scanBlock(const PatternHits &found)
 
 void LineRunner::onCandidate(qint64 at)
 {
+    // An exact pattern spans the whole match, so the match ends inside the chunk.
     const qint64 length = qint64(pass_.needle.text.size());
-    const bool special = run_.policy != PassRun::Policy::Table && triggerBetween(lineStart_, at + length);
-    if (!special && run_.exactPlain) {
+    if (run_.exactPlain && !(run_.policy != PassRun::Policy::Table && triggerBetween(lineStart_, at + length))) {
         reportPlain();
         lineDone_ = true;
         return;

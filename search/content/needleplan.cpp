@@ -116,17 +116,19 @@ NeedlePlan NeedlePlan::build(const QString &text, Qt::CaseSensitivity cs, const 
         if (isSurrogate(c.unicode()))
             plan.hasSurrogate = true;
     }
+    plan.patternCut = text.size() > kPatternChars;
+    const QString head = text.left(kPatternChars);
 
     if (model.hasTable) {
-        plan.tableClasses.resize(size_t(text.size()));
-        for (qsizetype i = 0; i < text.size(); ++i) {
+        plan.tableClasses.resize(size_t(head.size()));
+        for (qsizetype i = 0; i < head.size(); ++i) {
             ByteSet &set = plan.tableClasses[size_t(i)];
             for (unsigned b = 0; b < 256; ++b) {
-                if (!model.triggers.test(b) && casefold::unitsMatch(model.table[b], text[i].unicode(), cs))
+                if (!model.triggers.test(b) && casefold::unitsMatch(model.table[b], head[i].unicode(), cs))
                     set.set(b);
             }
         }
-        plan.tableExact = !plan.hasSurrogate;
+        plan.tableExact = !plan.hasSurrogate && !plan.patternCut;
 
         if (model.special == CodecModel::Special::Segments) {
             static const char *const rarity = "zqjxkvbpgwyfmculdhrsnioate";   // rarest letters first
@@ -152,27 +154,26 @@ NeedlePlan NeedlePlan::build(const QString &text, Qt::CaseSensitivity cs, const 
             }
         }
         if (model.special == CodecModel::Special::Transparent) {
-            std::vector<bool> pure(size_t(text.size()), false);
-            for (qsizetype i = 0; i < text.size(); ++i) {
+            std::vector<bool> pure(size_t(head.size()), false);
+            for (qsizetype i = 0; i < head.size(); ++i) {
                 bool isPure = true;
-                for (const char16_t v : casefold::variants(text[i].unicode(), cs)) {
+                for (const char16_t v : casefold::variants(head[i].unicode(), cs)) {
                     if (v < 0x20 || v > 0x7e || model.triggers.test(v) || model.table[v] != v)
                         isPure = false;
                 }
                 pure[size_t(i)] = isPure;
             }
             plan.pureRun = longestRun(plan.tableClasses, pure);
-            plan.allPure = !text.isEmpty() && plan.pureRun.size() == size_t(text.size());
         }
     }
 
     if (model.units != CodecModel::Units::None) {
-        for (const QChar c : text)
+        for (const QChar c : head)
             plan.unitClasses.push_back(casefold::variants(c.unicode(), cs));
     }
 
     if (model.bocuGate && !plan.hasSurrogate)
-        plan.bocuRun = bocuDifferenceRun(text, cs, model.codec);
+        plan.bocuRun = bocuDifferenceRun(head, cs, model.codec);
     return plan;
 }
 

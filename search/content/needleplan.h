@@ -11,29 +11,34 @@ struct CodecModel;
 // The search text of one codec pass, prepared for matching on raw bytes.
 struct NeedlePlan
 {
+    // The byte patterns stand for the first this many characters of the text at most: a longer
+    // text costs no more to prepare, and decoding checks its candidates.
+    static constexpr qsizetype kPatternChars = 64;
+
     QString text;
+    bool patternCut = false;    // the text is longer than the patterns
     Qt::CaseSensitivity cs = Qt::CaseSensitive;
     bool hasLineFeed = false;   // a line never holds one: the pass cannot match
     bool hasSurrogate = false;
     bool endsWithReturn = false;
 
     // Codecs with a byte table: byte i of a match belongs to tableClasses[i]; trigger bytes are
-    // left out (a line with one is decoded instead). Exact unless the text has surrogates.
+    // left out (a line with one is decoded instead). Exact unless the text has surrogates or
+    // is cut.
     std::vector<ByteSet> tableClasses;
     bool tableExact = false;
 
     // Codecs whose printable ASCII characters are their own bytes: the longest run of text
     // characters that are such characters under the case rule, as byte classes. Empty when
-    // the text has none; `allPure` when the run is the whole text.
+    // the text has none.
     std::vector<ByteSet> pureRun;
-    bool allPure = false;
 
     // Codecs whose lines with trigger bytes keep their other ASCII bytes (see
     // segmentMayMakeCharacters): the bytes of the rarest text character that must then be
     // among a line's bytes for it to match. Empty if no character qualifies.
     ByteSet segmentRequired;
 
-    // Fixed-width Unicode codecs: the units each text unit matches.
+    // Fixed-width Unicode codecs: the units each text unit (of the patterns' part) matches.
     std::vector<std::vector<char16_t>> unitClasses;
 
     // BOCU-1: the bytes that the characters after the first must be encoded as (the longest

@@ -2,7 +2,6 @@
 
 #include "content/bytescan.h"
 #include "content/codecmodel.h"
-#include "content/contentchunking.h"
 #include "content/filebytes.h"
 #include "content/linecollector.h"
 #include "content/piecedecoder.h"
@@ -10,15 +9,17 @@
 
 
 namespace {
-constexpr qint64 kStopCheckBytes = 4 * 1024 * 1024;
+constexpr qint64 kStopCheckBytes = 1024 * 1024;   // a stop is seen within a few milliseconds
 } // namespace
 
-PassRunner::PassRunner(ContentPlan &plan, const Schedule &schedule, const PassRun &run, ByteSource &source)
+PassRunner::PassRunner(ContentPlan &plan, const Schedule &schedule, const PassRun &run, const PassShared &shared)
     : plan_(plan)
     , schedule_(schedule)
     , run_(run)
     , pass_(plan.pass(run.pass))
-    , source_(source)
+    , source_(shared.source)
+    , spares_(shared.spares)
+    , pieceBytes_(shared.pieceBytes)
 {
 }
 
@@ -48,7 +49,7 @@ PassRunner::Collected PassRunner::collect(PieceDecoder &decoder, LineCollector &
     const qint64 size = source_.size();
     qint64 offset = start;
     qint64 sinceCheck = 0;
-    const qint64 piece = contentChunking().pieceBytes;
+    const qint64 piece = pieceBytes_;
     QString text;
     while (offset < size) {
         qint64 got = 0;

@@ -26,11 +26,20 @@ using HitClaims = std::unordered_map<int, int>;
 // increasing; every occurrence ends inside the block.
 using PatternHits = std::vector<std::vector<qint64>>;
 
+// What the passes over one file share: its bytes, the search's spare decoders, the size of
+// the pieces a decode takes at a time.
+struct PassShared
+{
+    ByteSource &source;
+    SpareDecoders &spares;
+    qint64 pieceBytes;
+};
+
 // Runs one pass of a schedule over a file the driver hands over chunk by chunk.
 class PassRunner
 {
 public:
-    PassRunner(ContentPlan &plan, const Schedule &schedule, const PassRun &run, ByteSource &source);
+    PassRunner(ContentPlan &plan, const Schedule &schedule, const PassRun &run, const PassShared &shared);
     virtual ~PassRunner() = default;
 
     // The chunk in the source now holds new bytes from `ownedStart` on.
@@ -80,6 +89,8 @@ protected:
     const PassRun run_;
     const ContentPlan::Pass &pass_;
     ByteSource &source_;
+    SpareDecoders &spares_;
+    const qint64 pieceBytes_;
     qint64 ownedStart_ = 0;
     HitClaims *claims_ = nullptr;
     int order_ = 0;

@@ -1,7 +1,5 @@
 #include "content/piecedecoder.h"
 
-#include <vector>
-
 namespace {
 
 bool isContinuation(unsigned char b)
@@ -122,29 +120,25 @@ void CodecPieceDecoder::decode(const unsigned char *data, size_t size, QString &
     }
 }
 
-namespace {
-thread_local std::vector<std::unique_ptr<CodecPieceDecoder>> spareDecoders;
-} // namespace
-
-std::unique_ptr<PieceDecoder> CodecPieceDecoder::afterLineFeed(QTextCodec *codec, bool qtUtf8)
+std::unique_ptr<PieceDecoder> SpareDecoders::afterLineFeed(QTextCodec *codec, bool qtUtf8)
 {
-    for (auto it = spareDecoders.begin(); it != spareDecoders.end(); ++it) {
+    for (auto it = spares_.begin(); it != spares_.end(); ++it) {
         if ((*it)->codec_ == codec) {
             std::unique_ptr<PieceDecoder> decoder = std::move(*it);
-            spareDecoders.erase(it);
+            spares_.erase(it);
             return decoder;
         }
     }
     return std::make_unique<CodecPieceDecoder>(codec, qtUtf8, true);
 }
 
-void CodecPieceDecoder::recycle(std::unique_ptr<PieceDecoder> decoder)
+void SpareDecoders::recycle(std::unique_ptr<PieceDecoder> decoder)
 {
     auto *codecDecoder = dynamic_cast<CodecPieceDecoder *>(decoder.get());
-    if (!codecDecoder || !codecDecoder->carry_.isEmpty() || spareDecoders.size() >= 64)
+    if (!codecDecoder || !codecDecoder->carry_.isEmpty() || spares_.size() >= 64)
         return;
     decoder.release();
-    spareDecoders.emplace_back(codecDecoder);
+    spares_.emplace_back(codecDecoder);
 }
 
 void CodecPieceDecoder::finish(QString &out)

@@ -6,6 +6,7 @@
 
 #include <array>
 #include <memory>
+#include <vector>
 
 struct CodecModel;
 
@@ -32,13 +33,8 @@ public:
     void decode(const unsigned char *data, size_t size, QString &out) override;
     void finish(QString &out) override;
 
-    // For codecs whose state after a line feed is always the same: a decoder in that state,
-    // taken from this thread's spares if there is one (opening a converter costs more than
-    // decoding a line), and the way back for a decoder whose last byte was a line feed.
-    static std::unique_ptr<PieceDecoder> afterLineFeed(QTextCodec *codec, bool qtUtf8);
-    static void recycle(std::unique_ptr<PieceDecoder> decoder);
-
 private:
+    friend class SpareDecoders;
     void decodeWhole(const char *data, qsizetype size, QString &out);
     void restart();
 
@@ -46,6 +42,20 @@ private:
     bool qtUtf8_;
     std::unique_ptr<QTextCodec::ConverterState> state_;
     QByteArray carry_;
+};
+
+// For codecs whose state after a line feed is always the same: decoders in that state, kept
+// for the next line (opening a converter costs more than decoding a line).
+class SpareDecoders
+{
+public:
+    // A decoder that has just seen a line feed: a spare one if there is one.
+    std::unique_ptr<PieceDecoder> afterLineFeed(QTextCodec *codec, bool qtUtf8);
+    // The way back for a codec decoder whose last byte was a line feed.
+    void recycle(std::unique_ptr<PieceDecoder> decoder);
+
+private:
+    std::vector<std::unique_ptr<CodecPieceDecoder>> spares_;
 };
 
 // One table entry per byte.

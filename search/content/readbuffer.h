@@ -3,7 +3,7 @@
 #include <cstring>
 #include <memory>
 
-// A thread's buffer for file chunks: grown as needed, never shrunk, never cleared (clearing
+// A search's buffer for file chunks: grown as needed, never shrunk, never cleared (clearing
 // megabytes for every small file would cost more than reading them).
 class ReadBuffer
 {

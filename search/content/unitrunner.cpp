@@ -4,9 +4,9 @@
 #include "content/linecollector.h"
 #include "content/piecedecoder.h"
 
-UnitRunner::UnitRunner(ContentPlan &plan, const Schedule &schedule, const PassRun &run, ByteSource &source)
-    : PassRunner(plan, schedule, run, source)
-    , pos_(std::min<qint64>(run.markLength, source.size()))
+UnitRunner::UnitRunner(ContentPlan &plan, const Schedule &schedule, const PassRun &run, const PassShared &shared)
+    : PassRunner(plan, schedule, run, shared)
+    , pos_(std::min<qint64>(run.markLength, shared.source.size()))
     , lineStart_(pos_)
 {
 }
@@ -48,7 +48,7 @@ void UnitRunner::scanBlock(const PatternHits &found)
         UnitPieceDecoder decoder(width, run_.bigEndian);
         LineCollector collector(pass_.needle.text, pass_.needle.cs, int(lineFeeds_ + 1),
                                 [this](int n, const QString &prefix) { addHit(n, prefix); });
-        if (!pass_.needle.endsWithReturn)
+        if (!pass_.needle.endsWithReturn && !pass_.needle.patternCut)
             collector.assumeMatch();
         collector.stopAfterFirstLine();
         collect(decoder, collector, lineStart_, -1, true, true);

@@ -4,11 +4,12 @@
 
 // UTF-16 and UTF-32 passes: lines end at a line-feed unit, units sit at offsets that are a
 // multiple of their width after the byte-order mark, and a candidate whose units match is a
-// match (the text has no surrogates; one that ends in a carriage return is checked).
+// match (the text has no surrogates; one that ends in a carriage return, or is longer than
+// the patterns, is checked by decoding).
 class UnitRunner : public PassRunner
 {
 public:
-    UnitRunner(ContentPlan &plan, const Schedule &schedule, const PassRun &run, ByteSource &source);
+    UnitRunner(ContentPlan &plan, const Schedule &schedule, const PassRun &run, const PassShared &shared);
     void scanBlock(const PatternHits &found) override;
     void endChunk(bool last) override;
 

@@ -1,6 +1,7 @@
 #include "walk/dirlisting.h"
 
-#include "walk/namefilter.h"
+#include "archive/archivekind.h"
+#include "walk/wildcard.h"
 
 #include <QFile>
 
@@ -52,7 +53,7 @@ Kind kindOf(int dirFd, const dirent *d)
     return kindOfMode(st.st_mode);
 }
 
-// Names QDir cannot turn back into the same bytes are invisible to it.
+// Names whose text does not turn back into the same bytes cannot be opened by their text.
 bool isFaithfullyDecoded(const char *bytes, size_t length)
 {
     for (size_t i = 0; i < length; ++i) {
@@ -63,27 +64,24 @@ bool isFaithfullyDecoded(const char *bytes, size_t length)
     return true;
 }
 
-bool endsWithIgnoringCase(std::string_view s, const char *suffix, size_t length)
-{
-    if (s.size() < length)
-        return false;
-    for (size_t i = 0; i < length; ++i) {
-        char c = s[s.size() - length + i];
-        if (c >= 'A' && c <= 'Z')
-            c = char(c + ('a' - 'A'));
-        if (c != suffix[i])
-            return false;
-    }
-    return true;
-}
-
 } // namespace
 
 DirListing DirListing::read(const std::string &path)
 {
-    DirListing listing;
     // O_DIRECTORY: a path that is no directory (a FIFO among them) is never opened.
     const int fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0)
+        return DirListing();
+    DirListing listing = readAt(fd);
+    ::close(fd);
+    return listing;
+}
+
+DirListing DirListing::readAt(int dirFd)
+{
+    DirListing listing;
+    // The stream owns a copy, so the caller's descriptor outlives it.
+    const int fd = fcntl(dirFd, F_DUPFD_CLOEXEC, 0);
     if (fd < 0)
         return listing;
     struct stat st;
@@ -101,17 +99,17 @@ DirListing DirListing::read(const std::string &path)
     listing.inode_ = st.st_ino;
     listing.entries_.reserve(64);
     listing.names_.reserve(1024);
+    rewinddir(dir);
     while (const dirent *d = readdir(dir)) {
         // Hidden entries (and "." and "..") are never listed.
         if (d->d_name[0] == '.')
             continue;
         const size_t length = strlen(d->d_name);
-        if (!isFaithfullyDecoded(d->d_name, length))
-            continue;
         const Kind kind = kindOf(dirfd(dir), d);
         if (kind == Kind::Other)
             continue;
-        listing.entries_.push_back(Entry{unsigned(listing.names_.size()), unsigned(length), kind});
+        listing.entries_.push_back(Entry{unsigned(listing.names_.size()), unsigned(length), kind,
+                                         isFaithfullyDecoded(d->d_name, length)});
         listing.names_.append(d->d_name, length + 1);
     }
     closedir(dir);
@@ -129,11 +127,11 @@ std::vector<const DirListing::Entry *> DirListing::subdirectories() const
     return result;
 }
 
-std::vector<const DirListing::Entry *> DirListing::filePassEntries(const NameFilter &filter) const
+std::vector<const DirListing::Entry *> DirListing::filePassEntries(const NameMatcher &filter) const
 {
     std::vector<const Entry *> result;
     for (const Entry &e : entries_) {
-        if ((e.kind == Kind::File || e.kind == Kind::Directory) && filter.matches(*this, e))
+        if ((e.kind == Kind::File || e.kind == Kind::Directory) && filter.matchesBytes(rawNameView(e)))
             result.push_back(&e);
     }
     return result;
@@ -151,7 +149,7 @@ std::vector<const DirListing::Entry *> DirListing::archivePassEntries() const
 
 bool DirListing::isArchiveName(std::string_view rawName)
 {
-    return endsWithIgnoringCase(rawName, ".rar", 4) || endsWithIgnoringCase(rawName, ".zip", 4);
+    return archiveKindOf(rawName) != ArchiveKind::None;
 }
 
 QString DirListing::name(const Entry &e) const

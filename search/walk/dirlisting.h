@@ -7,15 +7,17 @@
 #include <sys/types.h>
 #include <vector>
 
-class NameFilter;
+class NameMatcher;
 
 // One read of a directory, from which the walk derives the three listings it needs, with
 // the entries and order QDir::entryList gives for the same flags (no sorting):
 //  - subdirectories: QDir::Dirs | QDir::NoDotAndDotDot
 //  - file pass:      name filters, QDir::Dirs | QDir::Files | QDir::NoSymLinks | QDir::NoDotAndDotDot
-//  - archive pass:   "*.rar" "*.zip", QDir::Files | QDir::NoSymLinks | QDir::NoDotAndDotDot
-// Hidden entries, FIFOs, sockets, devices and dangling links never appear, and names that
-// are not valid UTF-8 are left out as QDir leaves them out.
+//  - archive pass:   the archive names of archive/archivekind.h ("*.zip", "*.7z", "*.tar.gz",
+//                    ...), QDir::Files | QDir::NoSymLinks | QDir::NoDotAndDotDot
+// Hidden entries, FIFOs, sockets, devices and dangling links never appear. Names that are not
+// valid UTF-8, which QDir leaves out, are kept and marked: they show with replacement
+// characters and are opened by their bytes.
 class DirListing
 {
 public:
@@ -33,10 +35,13 @@ public:
         unsigned offset;   // of the name in the listing's name buffer
         unsigned length;
         Kind kind;
+        bool decodable;    // the name's text encodes back to the same bytes
     };
 
     // Reads `path` (file-system bytes). An unreadable or vanished directory lists as empty.
     static DirListing read(const std::string &path);
+    // Reads the directory open at `dirFd`, which stays open and keeps its own position.
+    static DirListing readAt(int dirFd);
 
     bool isReadable() const { return readable_; }
     dev_t device() const { return device_; }
@@ -47,7 +52,7 @@ public:
     QString name(const Entry &e) const;
 
     std::vector<const Entry *> subdirectories() const;
-    std::vector<const Entry *> filePassEntries(const NameFilter &filter) const;
+    std::vector<const Entry *> filePassEntries(const NameMatcher &filter) const;
     std::vector<const Entry *> archivePassEntries() const;
 
     static bool isArchiveName(std::string_view rawName);

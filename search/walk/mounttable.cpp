@@ -76,13 +76,13 @@ bool MountTable::isPseudoTypeName(const QByteArray &type)
     return false;
 }
 
-bool MountTable::isPseudoFileSystem(dev_t device, const char *path) const
+bool MountTable::isPseudoFileSystem(dev_t device, int dirFd) const
 {
     const auto known = typeByDevice_.constFind(quint64(device));
     if (known != typeByDevice_.constEnd())
         return isPseudoTypeName(known.value());
     struct statfs fs;
-    if (statfs(path, &fs) != 0)
+    if (fstatfs(dirFd, &fs) != 0)
         return false;
     for (const unsigned long magic : pseudoMagics) {
         if ((unsigned long)fs.f_type == magic)

@@ -16,7 +16,9 @@ public:
     // Builds a table from mountinfo text; exposed for the tests.
     static MountTable fromMountInfo(const QByteArray &mountInfo);
 
-    bool isPseudoFileSystem(dev_t device, const char *path) const;
+    // `dirFd`: a directory on the device, asked for its file-system type when the mount list
+    // does not name the device.
+    bool isPseudoFileSystem(dev_t device, int dirFd) const;
     static bool isPseudoTypeName(const QByteArray &type);
 
 private:

@@ -1,6 +1,9 @@
 #include "walk/searchrequest.h"
 
+#include "walk/wildcard.h"
+
 #include <QCoreApplication>
+#include <QFileInfo>
 
 QString SearchFormError::title() const
 {
@@ -15,7 +18,11 @@ QString SearchFormError::text() const
                                                          "搜索文件内容请填写：内容\n"
                                                          "搜索指定文件名的内容请填写：文件名+内容");
     case MissingDirectory:
-        return QCoreApplication::translate("MainWindow", "目录名:%1 不存在").arg(missingDirectory);
+        return QCoreApplication::translate("MainWindow", "目录名:%1 不存在").arg(part);
+    case NotADirectory:
+        return QCoreApplication::translate("MainWindow", "%1 不是文件夹").arg(part);
+    case InvalidPattern:
+        return QCoreApplication::translate("MainWindow", "文件名:%1 不是有效的通配符：%2").arg(part, reason);
     case None:
         break;
     }
@@ -56,13 +63,23 @@ bool assembleSearchRequest(const SearchForm &form, SearchRequest &request, Searc
         }
         request.namePatterns = QStringList{QStringLiteral("*")};
     }
+    for (const QString &pattern : qAsConst(request.namePatterns)) {
+        WildcardPattern parsed;
+        if (!WildcardPattern::parse(pattern, parsed, &error.reason)) {
+            error.kind = SearchFormError::InvalidPattern;
+            error.part = pattern;
+            request = SearchRequest();
+            return false;
+        }
+    }
 
     QList<QDir> roots;
     for (const QString &part : splitRootTexts(form.dirText)) {
         const QDir dir(part);
         if (!dir.exists()) {
-            error.kind = SearchFormError::MissingDirectory;
-            error.missingDirectory = part;
+            error.kind = QFileInfo::exists(dir.absolutePath()) ? SearchFormError::NotADirectory
+                                                               : SearchFormError::MissingDirectory;
+            error.part = part;
             request = SearchRequest();
             return false;
         }

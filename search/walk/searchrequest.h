@@ -32,9 +32,10 @@ struct SearchRequest
 // Why a form cannot be searched, with the warning the user sees.
 struct SearchFormError
 {
-    enum Kind { None, NothingToSearch, MissingDirectory };
+    enum Kind { None, NothingToSearch, MissingDirectory, NotADirectory, InvalidPattern };
     Kind kind = None;
-    QString missingDirectory;   // the offending part, for MissingDirectory
+    QString part;     // the offending root or name pattern
+    QString reason;   // InvalidPattern: what is wrong with it
 
     QString title() const;
     QString text() const;

@@ -5,20 +5,16 @@
 
 #include <QDir>
 #include <QList>
-#include <QRegExp>
 #include <QStringList>
 #include <QThread>
 
 #include <atomic>
 #include <memory>
 
-class DirListing;
-class MountTable;
-class NameFilter;
-
-// The search worker: walks the roots depth first and sends one batch of hits per directory
-// (children before their parent). One object serves every search; a stop is a thread
-// interruption request, tested between entries, lines and archive entries.
+// The search worker: walks the roots depth first and sends each directory's hits as a batch
+// (children before their parent; a directory with very many hits in several batches). One
+// object serves every search; a stop is a thread interruption request, tested between
+// entries, lines and archive entries.
 class searchThread : public QThread
 {
     Q_OBJECT
@@ -34,10 +30,13 @@ public:
     void setTempDir(const QString &dir);
     // Where the archive readers' messages go (standard output unless set).
     void setDiagnostics(DiagnosticSink sink);
+    // Whether archives are opened and documents read for their text (both unless set).
+    void setReadArchives(bool read) { options->archives = read; }
+    void setReadDocuments(bool read) { options->documents = read; }
     // Asks a running search to stop; returns at once. No batch is sent after the worker sees it.
     void stopSearch();
 
-    const QStringList &searchNameFilters() const { return nameFilters; }
+    const QStringList &searchNameFilters() const { return options->nameMatcher.patterns(); }
     const TSearchOptions &searchOptions() const { return *options; }
 
 signals:
@@ -47,30 +46,13 @@ protected:
     void run() override;
 
 private:
-    struct Ancestor;
-
-    void searchDir(const QDir &dir);
-    void walkDirectory(const std::string &path, const Ancestor *parent);
-    QList<TFileInfo> searchFilesInDir(const DirListing &listing, const QString &displayPath);
-    void searchArchivesInDir(const DirListing &listing, const QString &displayPath, QList<TFileInfo> &hits);
-
     QList<QDir> dirList;
-    QStringList nameFilters;
-    QList<QRegExp> nameRegExps;
     bool recursive = true;
-    Qt::CaseSensitivity caseSensitivity = Qt::CaseSensitive;
-    QString grepText;
-    TCodecTexts codecTexts;
-    bool deepSearch = false;
-    std::unique_ptr<TSearchOptions> options;
+    std::unique_ptr<TSearchOptions> options;   // the rest of the request
 
     // Counts finished runs. The GUI thread reads it before it touches the request again, which
     // makes the hand-over from the worker visible to the thread sanitizer too (Qt's own wait is
     // not instrumented).
     std::atomic<unsigned> completedRuns{0};
-
-    // Per search, built by run().
-    std::unique_ptr<NameFilter> diskNameFilter;
-    std::unique_ptr<MountTable> mounts;
 };
 

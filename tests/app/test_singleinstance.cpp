@@ -1,20 +1,23 @@
+// One instance per program path and user: the lock, and the real program started as a second
+// (and third) process.
 #include "instancelock.h"
 #include "mainwindow.h"
 #include "programcopy.h"
 #include "shownowfile.h"
 #include "singleapplication.h"
 #include "statefolder.h"
+#include "windowsetup.h"
 
 #include "temptree.h"
 
 #include <QComboBox>
 #include <QDeadlineTimer>
-#include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTest>
 
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -35,15 +38,12 @@ std::unique_ptr<QProcess> startProgram(const QString &program, const QStringList
     return process;
 }
 
-bool waitForFile(const QString &path, int ms = 30000)
+bool waitFor(const std::function<bool()> &condition, int ms = 30000)
 {
     QDeadlineTimer deadline(ms);
-    while (!QFileInfo::exists(path)) {
-        if (deadline.hasExpired())
-            return false;
+    while (!condition() && !deadline.hasExpired())
         QTest::qWait(20);
-    }
-    return true;
+    return condition();
 }
 
 QByteArray readAll(const QString &path)
@@ -52,12 +52,14 @@ QByteArray readAll(const QString &path)
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
-void stop(QProcess &process)
+// The started program keeps running for a while, and then is stopped.
+bool keptRunningThenStop(QProcess &process)
 {
-    if (process.state() == QProcess::NotRunning)
-        return;
+    QTest::qWait(300);
+    const bool running = process.state() == QProcess::Running;
     process.kill();
     process.waitForFinished(30000);
+    return running;
 }
 
 } // namespace
@@ -67,51 +69,29 @@ class TestSingleInstance : public QObject
     Q_OBJECT
 
 private slots:
-    void keyDependsOnPathAndUser();
-    void lockIsExclusiveAndOutlivesNoHolder();
-    void secondStartExitsAndAnnouncesItself();
-    void secondStartShowsTheHiddenWindowAndKeepsItsDirectory();
+    void lockIsPerPathExclusiveAndDiesWithItsHolder();
     void exactlyOneOfSimultaneousStartsRuns();
-    void lockOfAKilledInstanceDoesNotBlock();
-    void copiesAtDifferentPathsRunSideBySide();
+    void secondStartShowsTheHiddenWindowAndKeepsItsDirectory();
+    void lockOfAKilledInstanceDoesNotBlockAndCopiesRunSideBySide();
 };
 
-void TestSingleInstance::keyDependsOnPathAndUser()
+void TestSingleInstance::lockIsPerPathExclusiveAndDiesWithItsHolder()
 {
     TempTree tree;
     const QString a = tree.file(QStringLiteral("a/quorvel"), "x");
-    const QString b = tree.file(QStringLiteral("b/quorvel"), "x");
-    QCOMPARE(SingleApplication::instanceKey(a), SingleApplication::instanceKey(a));
-    QCOMPARE(SingleApplication::instanceKey(a),
-             SingleApplication::instanceKey(tree.path(QStringLiteral("b/../a/quorvel"))));
-    QVERIFY(SingleApplication::instanceKey(a) != SingleApplication::instanceKey(b));
-    // Through a link it is still the same program.
-    const QString link = tree.link(QStringLiteral("link-to-a"), a);
-    QCOMPARE(SingleApplication::instanceKey(link), SingleApplication::instanceKey(a));
-    // Usable as a file name.
     const QString key = SingleApplication::instanceKey(a);
-    QVERIFY(key.startsWith(QStringLiteral("quorvel-")));
-    for (QChar c : key)
-        QVERIFY(c.isLetterOrNumber() || c == QLatin1Char('-'));
-    QVERIFY(!InstanceLock::userKey().isEmpty());
-}
+    QCOMPARE(SingleApplication::instanceKey(tree.path(QStringLiteral("b/../a/quorvel"))), key);
+    QCOMPARE(SingleApplication::instanceKey(tree.link(QStringLiteral("link-to-a"), a)), key);
+    QVERIFY(SingleApplication::instanceKey(tree.file(QStringLiteral("b/quorvel"), "x")) != key);
+    QVERIFY(QRegularExpression(QStringLiteral("^quorvel-[A-Za-z0-9-]+$")).match(key).hasMatch());
 
-void TestSingleInstance::lockIsExclusiveAndOutlivesNoHolder()
-{
-    TempTree tree;
-    const QString key = SingleApplication::instanceKey(tree.file(QStringLiteral("prog"), "x"));
-    InstanceLock first(key);
-    InstanceLock second(key);
+    InstanceLock first(key), second(key);
     QCOMPARE(first.tryAcquire(), InstanceLock::Acquired);
-    QVERIFY(first.isHeld());
     QCOMPARE(first.tryAcquire(), InstanceLock::Acquired);   // again: still ours
     QCOMPARE(second.tryAcquire(), InstanceLock::HeldElsewhere);
-    QVERIFY(!second.isHeld());
     first.release();
-    QVERIFY(QFileInfo::exists(first.location()));   // the file stays; its lock does not
     QCOMPARE(second.tryAcquire(), InstanceLock::Acquired);
     second.release();
-
     // Whatever a dead holder left in the file does not matter.
     QFile junk(first.location());
     QVERIFY(junk.open(QIODevice::WriteOnly | QIODevice::Truncate));
@@ -122,64 +102,7 @@ void TestSingleInstance::lockIsExclusiveAndOutlivesNoHolder()
     QFile::remove(first.location());
 }
 
-void TestSingleInstance::secondStartExitsAndAnnouncesItself()
-{
-    TempTree tree;
-    const QString program = copyProgram(tree.root());
-    const QString handOff = tree.path(QStringLiteral("shownow.cmd"));
-    auto first = startProgram(program);
-    QVERIFY(waitForFile(handOff));
-    QVERIFY(lockIsHeld(SingleApplication::instanceKey(program)));
-    const QByteArray firstStamp = readAll(handOff);
-    QCOMPARE(firstStamp.size(), 23);
-
-    QTest::qWait(20);   // a new stamp differs in its milliseconds at least
-    auto second = startProgram(program, {tree.root()});
-    QVERIFY(second->waitForFinished(60000));
-    QCOMPARE(second->exitStatus(), QProcess::NormalExit);
-    QCOMPARE(second->exitCode(), 0);
-    const QByteArray secondStamp = readAll(handOff);
-    QCOMPARE(secondStamp.size(), 23);
-    QVERIFY(secondStamp != firstStamp);
-    QCOMPARE(first->state(), QProcess::Running);
-    stop(*first);
-}
-
-void TestSingleInstance::secondStartShowsTheHiddenWindowAndKeepsItsDirectory()
-{
-    // This process plays the running instance of a copy that shares its folder, and so its
-    // state folder and hand-off file.
-    const QString program = copyProgram(QCoreApplication::applicationDirPath(),
-                                        QStringLiteral("quorvel-handoff-test"));
-    QCOMPARE(stateFolderFor(QFileInfo(program).absolutePath()), stateFolder());
-    InstanceLock lock(SingleApplication::instanceKey(program));
-    QCOMPARE(lock.tryAcquire(), InstanceLock::Acquired);
-
-    TempTree tree;
-    const QString ownDir = tree.dir(QStringLiteral("searched here"));
-    const QString otherDir = tree.dir(QStringLiteral("asked for later"));
-    writeShowNowFile();
-    MainWindow window;
-    window.setInitialDir(ownDir);
-    window.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&window));
-    window.hide();
-    QTest::qWait(100);
-    window.hide();
-    QVERIFY(window.isHidden());
-
-    auto second = startProgram(program, {otherDir});
-    QVERIFY(second->waitForFinished(60000));
-    QCOMPARE(second->exitStatus(), QProcess::NormalExit);
-    QCOMPARE(second->exitCode(), 0);
-    QTRY_VERIFY_WITH_TIMEOUT(window.isVisible(), 10000);
-
-    auto *dir = window.findChild<QComboBox *>(QStringLiteral("comboBox_Dir"));
-    QCOMPARE(dir->currentText(), ownDir);
-    QCOMPARE(dir->count(), 3);
-    QFile::remove(program);
-}
-
+// The ones that lose end by themselves with status 0 after rewriting the hand-off file.
 void TestSingleInstance::exactlyOneOfSimultaneousStartsRuns()
 {
     for (int round = 0; round < 3; ++round) {
@@ -187,78 +110,78 @@ void TestSingleInstance::exactlyOneOfSimultaneousStartsRuns()
         const QString program = copyProgram(tree.root());
         std::vector<std::unique_ptr<QProcess>> starts;
         for (int i = 0; i < 3; ++i)
-            starts.push_back(std::make_unique<QProcess>());
-        for (auto &p : starts) {
-            p->setProcessChannelMode(QProcess::ForwardedChannels);
-            p->start(program, QStringList());
-        }
-        for (auto &p : starts)
-            QVERIFY(p->waitForStarted(30000));
-
-        // The ones that lose end by themselves, with status 0.
-        QDeadlineTimer deadline(60000);
+            starts.push_back(startProgram(program, {tree.root()}));
         auto finished = [&] {
             int n = 0;
             for (auto &p : starts)
                 n += p->state() == QProcess::NotRunning;
             return n;
         };
-        while (finished() < 2 && !deadline.hasExpired())
-            QTest::qWait(20);
-        QCOMPARE(finished(), 2);
+        QVERIFY(waitFor([&] { return finished() == 2; }, 60000));
+        const QByteArray stamp = readAll(tree.path(QStringLiteral("shownow.cmd")));
+        QCOMPARE(stamp.size(), 23);
         QTest::qWait(300);
         QCOMPARE(finished(), 2);   // the winner keeps running
-        for (auto &p : starts) {
-            if (p->state() == QProcess::NotRunning) {
-                QCOMPARE(p->exitStatus(), QProcess::NormalExit);
-                QCOMPARE(p->exitCode(), 0);
-            }
-        }
         QVERIFY(lockIsHeld(SingleApplication::instanceKey(program)));
+        for (auto &p : starts) {
+            if (p->state() == QProcess::NotRunning)
+                QVERIFY(p->exitStatus() == QProcess::NormalExit && p->exitCode() == 0);
+        }
+        auto later = startProgram(program);
+        QVERIFY(later->waitForFinished(60000) && later->exitCode() == 0);
+        QVERIFY(readAll(tree.path(QStringLiteral("shownow.cmd"))) != stamp);
         for (auto &p : starts)
-            stop(*p);
+            p->kill(), p->waitForFinished(30000);
     }
 }
 
-void TestSingleInstance::lockOfAKilledInstanceDoesNotBlock()
+void TestSingleInstance::secondStartShowsTheHiddenWindowAndKeepsItsDirectory()
 {
-    TempTree tree;
-    const QString program = copyProgram(tree.root());
-    const QString key = SingleApplication::instanceKey(program);
-    const QString handOff = tree.path(QStringLiteral("shownow.cmd"));
+    // This process plays the running instance of a copy that shares its folder, and so its
+    // state folder and hand-off file.
+    const QString program = copyProgram(QCoreApplication::applicationDirPath(), QStringLiteral("quorvel-handoff-test"));
+    QCOMPARE(stateFolderFor(QFileInfo(program).absolutePath()), stateFolder());
+    InstanceLock lock(SingleApplication::instanceKey(program));
+    QCOMPARE(lock.tryAcquire(), InstanceLock::Acquired);
 
+    TempTree tree;
+    const QString ownDir = tree.dir(QStringLiteral("searched here"));
+    writeShowNowFile();
+    MainWindow window(programWindowEnvironment());
+    window.setInitialDir(ownDir);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    window.hide();
+    QTest::qWait(100);
+    window.hide();
+
+    auto second = startProgram(program, {tree.dir(QStringLiteral("asked for later"))});
+    QVERIFY(second->waitForFinished(60000));
+    QVERIFY(second->exitStatus() == QProcess::NormalExit && second->exitCode() == 0);
+    QTRY_VERIFY_WITH_TIMEOUT(window.isVisible(), 10000);
+    QCOMPARE(window.findChild<QComboBox *>(QStringLiteral("comboBox_Dir"))->currentText(), ownDir);
+    QFile::remove(program);
+}
+
+void TestSingleInstance::lockOfAKilledInstanceDoesNotBlockAndCopiesRunSideBySide()
+{
+    TempTree one, two;
+    const QString program = copyProgram(one.root());
+    const QString handOff = one.path(QStringLiteral("shownow.cmd"));
     auto crashed = startProgram(program);
-    QVERIFY(waitForFile(handOff));
-    QVERIFY(lockIsHeld(key));
+    QVERIFY(waitFor([&] { return QFileInfo::exists(handOff); }));
+    QVERIFY(lockIsHeld(SingleApplication::instanceKey(program)));
     crashed->kill();   // no clean-up of any kind
     QVERIFY(crashed->waitForFinished(30000));
-    InstanceLock probe(key);
-    QVERIFY(QFileInfo::exists(probe.location()));   // left behind
 
     QFile::remove(handOff);
     auto next = startProgram(program);
-    QVERIFY(waitForFile(handOff));
-    QVERIFY(lockIsHeld(key));
-    QTest::qWait(300);
-    QCOMPARE(next->state(), QProcess::Running);
-    stop(*next);
-}
-
-void TestSingleInstance::copiesAtDifferentPathsRunSideBySide()
-{
-    TempTree one;
-    TempTree two;
-    const QString a = copyProgram(one.root());
-    const QString b = copyProgram(two.root());
-    auto first = startProgram(a);
-    QVERIFY(waitForFile(one.path(QStringLiteral("shownow.cmd"))));
-    auto second = startProgram(b);
-    QVERIFY(waitForFile(two.path(QStringLiteral("shownow.cmd"))));
-    QTest::qWait(300);
-    QCOMPARE(first->state(), QProcess::Running);
-    QCOMPARE(second->state(), QProcess::Running);
-    stop(*first);
-    stop(*second);
+    QVERIFY(waitFor([&] { return QFileInfo::exists(handOff); }));
+    // A copy at another path is another program.
+    auto copy = startProgram(copyProgram(two.root()));
+    QVERIFY(waitFor([&] { return QFileInfo::exists(two.path(QStringLiteral("shownow.cmd"))); }));
+    QVERIFY(keptRunningThenStop(*next));
+    QVERIFY(keptRunningThenStop(*copy));
 }
 
 QTEST_MAIN(TestSingleInstance)

@@ -1,27 +1,42 @@
 #pragma once
 
+#include "archive/archivesearch.h"
+#include "rar4testwriter.h"
+#include "temptree.h"
+#include "ziptestwriter.h"
 #include "walk/fileinfo.h"
-#include "content/grepfile.h"
 #include "walk/searchoptions.h"
 
 #include <QDir>
 #include <QFile>
-#include <QRegExp>
 #include <QStringList>
-#include <QTemporaryDir>
-#include <QTest>
 
-// Options as the worker builds them from whole-name filters (exact mode).
-inline TSearchOptions archiveOptions(const QStringList &filters, const QString &text = QString(),
-                                     const QString &tempDir = QString())
+#include <memory>
+#include <utility>
+
+// Options as the worker builds them from whole-name filters (exact mode). The readers'
+// diagnostics are collected in `diagnostics`, not written anywhere.
+struct ArchiveSearch
 {
     TSearchOptions options;
-    for (const QString &filter : filters)
-        options.nameRegExps.append(QRegExp(filter, Qt::CaseInsensitive, QRegExp::WildcardUnix));
-    options.grepText = text;
-    options.tempDir = tempDir;
-    return options;
-}
+    std::shared_ptr<QByteArray> diagnostics = std::make_shared<QByteArray>();
+
+    ArchiveSearch(const QStringList &filters, const QString &text = QString(), const QString &tempDir = QString())
+    {
+        options.nameMatcher = NameMatcher(filters);
+        options.grepText = text;
+        options.tempDir = tempDir;
+        options.diagnostics = [out = diagnostics](const QByteArray &message) { out->append(message); };
+    }
+    QList<TFileInfo> run(const QString &archive) const
+    {
+        QList<TFileInfo> hits;
+        searchArchive(archive, hits, &options);
+        return hits;
+    }
+    // What was written since the last call.
+    QByteArray messages() const { return std::exchange(*diagnostics, QByteArray()); }
+};
 
 inline QStringList hitNames(const QList<TFileInfo> &hits)
 {
@@ -31,30 +46,29 @@ inline QStringList hitNames(const QList<TFileInfo> &hits)
     return names;
 }
 
-inline QString sep()
+// "a.zip", "sub", "x.txt" -> "a.zip" + separator + "sub" + separator + "x.txt"
+inline QString inArchive(const QStringList &parts)
 {
-    return QString(QDir::separator());
+    return parts.join(QDir::separator());
 }
 
-// Content hits need the content matcher; until it can find a line in a plain file, tests that
-// look for content hits have nothing to look at.
-inline bool contentMatcherReady()
+inline QByteArray readFile(const QString &path)
 {
-    QTemporaryDir dir;
-    QFile file(dir.filePath(QStringLiteral("probe.txt")));
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
-    file.write("first\nsecond needle\n");
-    file.close();
-    TSearchOptions options;
-    options.grepText = QStringLiteral("needle");
-    QList<TFileInfo> hits;
-    grepFile(&options, file.fileName(), hits, QStringLiteral("probe.txt"));
-    return hits.size() == 1 && hits.first().lineNo == 2;
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
-#define REQUIRE_CONTENT_MATCHER()                                                                  \
-    do {                                                                                           \
-        if (!contentMatcherReady())                                                                \
-            QSKIP("the content matcher finds nothing yet");                                        \
-    } while (false)
+// An archive of the kind its suffix names (ZIP or else RAR) holding the same entries either way;
+// in a ZIP a directory entry is its name with "/" appended.
+inline QString writeArchive(TempTree &tree, const QString &relative, const QList<Rar4TestEntry> &entries)
+{
+    if (!relative.endsWith(QLatin1String(".zip"), Qt::CaseInsensitive))
+        return tree.file(relative, rar4Archive(entries));
+    QList<ZipTestEntry> zip;
+    for (const Rar4TestEntry &entry : entries)
+        zip.append({entry.directory ? entry.name + '/' : entry.name, entry.data});
+    tree.file(relative);
+    return writeZip(tree.path(relative), zip) ? tree.path(relative) : QString();
+}
+
+#define REQUIRE_FIXTURES(relative) SKIP_WITHOUT_THIRD_PARTY_FIXTURES(QStringLiteral(relative))

@@ -4,8 +4,7 @@
 #include <QList>
 
 // Writes RAR 4 archives with stored (uncompressed) entries, from the published block layout:
-// marker, archive header, one file header per entry followed by its data, end block. Enough
-// to give the reader real archives of any shape the tests need, volume sets included.
+// marker, archive header, one file header per entry followed by its data, end block.
 struct Rar4TestEntry
 {
     QByteArray name;         // "/"-separated; stored with "\" as RAR does
@@ -22,6 +21,5 @@ struct Rar4VolumeOptions
 };
 
 QByteArray rar4Archive(const QList<Rar4TestEntry> &entries);
-
 // The volumes of a set holding `entries`, an entry's data split where a volume is full.
 QList<QByteArray> rar4Volumes(const QList<Rar4TestEntry> &entries, const Rar4VolumeOptions &options);

@@ -24,6 +24,7 @@ QString sampleText()
         QString(120, QLatin1Char('x')) + QStringLiteral(" mutex beyond the first eighty"),
         QString(79, QLatin1Char('y')) + QStringLiteral("mutex"),
         QStringLiteral("己所不欲 小細工 ½ ¼ Ω ω Σσς"),
+        QStringLiteral("操作系统 ").repeated(16) + QStringLiteral("end"),
         QString(),
         QStringLiteral("last line mutex"),
     };
@@ -80,7 +81,9 @@ QStringList corpusSearchTexts()
             QStringLiteral("測試軟體"),  QStringLiteral("€5"),      QStringLiteral("a\U0001F600b"),
             QStringLiteral("\u212a"),    QStringLiteral("~"),       QStringLiteral("a+b"),
             QStringLiteral("己所不欲"),  QStringLiteral("小細工"),  QStringLiteral("ω"),
-            QStringLiteral("\ufeff"),    QStringLiteral("tex\r")};
+            QStringLiteral("\ufeff"),    QStringLiteral("tex\r"),   QStringLiteral("合同"),
+            // Longer than the byte patterns of the fast search.
+            QString(70, QLatin1Char('x')) + QStringLiteral(" mutex"), QStringLiteral("操作系统 ").repeated(15)};
 }
 
 QList<CorpusFile> contentCorpus()
@@ -152,6 +155,8 @@ QList<CorpusFile> contentCorpus()
     add(files, "binary-large", randomBytes(200000, 5, 2), true);
 
     const QDir fixtures(thirdPartyFixtures(QStringLiteral("cjkencodings")));
+    if (!fixtures.exists())
+        qWarning("third-party fixtures absent: the corpus lacks the cjkencodings texts");
     for (const QString &name : fixtures.entryList({QStringLiteral("*.txt")}, QDir::Files, QDir::Name)) {
         QFile f(fixtures.filePath(name));
         if (f.open(QIODevice::ReadOnly))

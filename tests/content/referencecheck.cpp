@@ -2,7 +2,7 @@
 // with the straightforward reference's. Used by bench/content_search.sh on whole trees.
 // Usage: quorvel-content-reference TEXT [-i] [-D] < files
 
-#include "content/grepfile.h"
+#include "content/contentsearch.h"
 #include "referencegrep.h"
 #include "walk/searchoptions.h"
 #include "walk/searchthread.h"
@@ -25,6 +25,7 @@ int main(int argc, char *argv[])
     searchThread worker;
     worker.setSearchParam({}, {QStringLiteral("*")}, args[1], cs, true, false, deep);
     const TSearchOptions &options = worker.searchOptions();
+    ContentSearch search(options);
 
     QTextStream in(stdin);
     qint64 files = 0, hits = 0, differing = 0;
@@ -33,7 +34,7 @@ int main(int argc, char *argv[])
             continue;
         ++files;
         QList<TFileInfo> got;
-        grepFile(&options, path, got, path);
+        search.search(path, got, path);
         const QList<TFileInfo> expected = referenceGrep(options, path, path);
         hits += expected.size();
         if (got != expected) {

@@ -1,16 +1,19 @@
-// Files no line-by-line reader could take: a line longer than any buffer, a file larger than
-// the search can finish before it is stopped, and things that are no files at all.
+// Files no line-by-line reader could take: a line longer than any buffer, files larger than
+// the search can finish before it is stopped, things that are no files at all, and search
+// texts far longer than a line.
 
+#include "content/contentsearch.h"
+#include "content/contentplan.h"
 #include "contentcorpus.h"
-#include "content/grepfile.h"
+#include "temptree.h"
 #include "walk/searchoptions.h"
 #include "walk/searchthread.h"
-#include "temptree.h"
 
 #include <QFile>
 #include <QTest>
 #include <QThread>
 
+#include <random>
 #include <sys/stat.h>
 
 class ContentLimitsTest : public QObject
@@ -18,12 +21,12 @@ class ContentLimitsTest : public QObject
     Q_OBJECT
 
 private slots:
-    void matchInsideAHugeLineIsReportedOnce_data();
-    void matchInsideAHugeLineIsReportedOnce();
-    void decodedHugeLineIsStreamed();
+    void hugeLinesAreStreamedAndReportedOnce_data();
+    void hugeLinesAreStreamedAndReportedOnce();
     void stopRequestEndsTheSearchInsideAFile_data();
     void stopRequestEndsTheSearchInsideAFile();
     void pipesAndDevicesAreNotRead();
+    void longSearchTextsCostLittleToPrepare();
 
 private:
     TempTree tree_;
@@ -38,100 +41,111 @@ TSearchOptions optionsFor(const QString &text, bool deep, Qt::CaseSensitivity cs
     return worker.searchOptions();
 }
 
-// Writes `size` bytes of `fill` with `insert` at the given offsets, without holding them all.
+// Writes `size` bytes of `fill` (random bytes if 0) with `inserts` at their offsets.
 QString writeLargeFile(TempTree &tree, const QString &name, qint64 size, char fill,
                        const QList<QPair<qint64, QByteArray>> &inserts)
 {
-    const QString path = tree.file(name);
-    QFile file(path);
+    QFile file(tree.file(name));
     if (!file.open(QIODevice::WriteOnly))
-        qFatal("cannot write %s", qPrintable(path));
-    const QByteArray block(1 << 20, fill);
-    for (qint64 written = 0; written < size;) {
-        const qint64 n = std::min<qint64>(block.size(), size - written);
-        file.write(block.constData(), n);
-        written += n;
+        qFatal("cannot write %s", qPrintable(file.fileName()));
+    QByteArray block(1 << 20, fill);
+    std::mt19937 random(5);
+    for (qint64 written = 0; written < size; written += block.size()) {
+        for (char &b : block)
+            b = fill ? fill : char(random());
+        file.write(block.constData(), std::min<qint64>(block.size(), size - written));
     }
     for (const auto &insert : inserts) {
         file.seek(insert.first);
         file.write(insert.second);
     }
-    return path;
+    return file.fileName();
+}
+
+QList<TFileInfo> search(const TSearchOptions &options, const QString &path, const QString &name)
+{
+    QList<TFileInfo> hits;
+    ContentSearch(options).search(path, hits, name);
+    return hits;
 }
 
 } // namespace
 
-void ContentLimitsTest::matchInsideAHugeLineIsReportedOnce_data()
+void ContentLimitsTest::hugeLinesAreStreamedAndReportedOnce_data()
 {
     QTest::addColumn<bool>("deep");
     QTest::newRow("plain") << false;
     QTest::newRow("deep") << true;
 }
 
-void ContentLimitsTest::matchInsideAHugeLineIsReportedOnce()
+void ContentLimitsTest::hugeLinesAreStreamedAndReportedOnce()
 {
     QFETCH(bool, deep);
-    const qint64 size = 72LL << 20;   // many chunks, one line
+    const qint64 size = 72LL << 20;   // many chunks, one line, matches across a chunk boundary
     const QString path = writeLargeFile(tree_, QStringLiteral("huge.txt"), size, 'a',
                                         {{40LL << 20, "mutex"}, {size - 5, "MUTEX"}, {(8LL << 20) - 2, "mu"},
                                          {8LL << 20, "tex"}});
     const TSearchOptions options = optionsFor(QStringLiteral("mutex"), deep, Qt::CaseInsensitive);
-    QList<TFileInfo> hits;
-    grepFile(&options, path, hits, QStringLiteral("huge.txt"));
     const QString shown = (deep ? QStringLiteral("[US-ASCII]\t") : QString()) + QString(80, QLatin1Char('a'));
-    QCOMPARE(hits, (QList<TFileInfo>{{"huge.txt", 1, shown}}));
+    QCOMPARE(search(options, path, "huge.txt"), (QList<TFileInfo>{{"huge.txt", 1, shown}}));
 
     // UTF-16 with a mark: a line of 20 M units (each "aa", U+6161), then one with the match.
     const QString wide = writeLargeFile(tree_, QStringLiteral("huge16.txt"), size, 'a',
                                         {{0, "\xff\xfe"}, {(40LL << 20) + 2, encodeWith("UTF-16LE", QStringLiteral("\n mutex"))}});
-    hits.clear();
-    grepFile(&options, wide, hits, QStringLiteral("huge16.txt"));
     const QString line = QStringLiteral(" mutex") + QString(74, QChar(0x6161));
-    QCOMPARE(hits, (QList<TFileInfo>{{"huge16.txt", 2, deep ? QStringLiteral("[UTF-16]\t") + line : line}}));
-}
+    QCOMPARE(search(options, wide, "huge16.txt"),
+             (QList<TFileInfo>{{"huge16.txt", 2, deep ? QStringLiteral("[UTF-16]\t") + line : line}}));
 
-void ContentLimitsTest::decodedHugeLineIsStreamed()
-{
-    // A UTF-8 line of 12 MB whose match comes after characters above ASCII: it must be decoded
-    // from its start, piece by piece.
-    const qint64 size = 12LL << 20;
-    const QString path = writeLargeFile(tree_, QStringLiteral("cjk.txt"), size, ' ',
-                                        {{0, QStringLiteral("操作系统").toUtf8()}, {size - 7, "mutex\n"}});
-    const TSearchOptions options = optionsFor(QStringLiteral("mutex"), false);
-    QList<TFileInfo> hits;
-    grepFile(&options, path, hits, QStringLiteral("cjk.txt"));
-    QCOMPARE(hits, (QList<TFileInfo>{{"cjk.txt", 1, QStringLiteral("操作系统") + QString(76, QLatin1Char(' '))}}));
+    // A UTF-8 line of 12 MB whose match comes after characters above ASCII: decoded piece by piece.
+    const QString cjk = writeLargeFile(tree_, QStringLiteral("cjk.txt"), 12LL << 20, ' ',
+                                       {{0, QStringLiteral("操作系统").toUtf8()}, {(12LL << 20) - 7, "mutex\n"}});
+    if (!deep)
+        QCOMPARE(search(options, cjk, "cjk.txt"),
+                 (QList<TFileInfo>{{"cjk.txt", 1, QStringLiteral("操作系统") + QString(76, QLatin1Char(' '))}}));
 }
 
 void ContentLimitsTest::stopRequestEndsTheSearchInsideAFile_data()
 {
-    matchInsideAHugeLineIsReportedOnce_data();
+    QTest::addColumn<bool>("deep");
+    QTest::addColumn<bool>("random");
+    QTest::newRow("plain, zeros") << false << false;
+    QTest::newRow("deep, zeros") << true << false;
+    QTest::newRow("deep, random bytes in one chunk") << true << true;
 }
 
+// The only match is at the end: a search that was not stopped would report it. Random bytes
+// read as one chunk: every pass decodes line after line, and must look at the stop request
+// while it does, not only between chunks.
 void ContentLimitsTest::stopRequestEndsTheSearchInsideAFile()
 {
     QFETCH(bool, deep);
-    // A sparse file far larger than can be read before the stop; its only match is at the end.
-    const QString path = tree_.path(QStringLiteral("sparse.bin"));
-    const qint64 size = 64LL << 30;
-    {
+    QFETCH(bool, random);
+    QString path;
+    if (random) {
+        path = writeLargeFile(tree_, QStringLiteral("random.bin"), 40LL << 20, 0, {{(40LL << 20) - 7, "\nmutex\n"}});
+    } else {
+        path = tree_.path(QStringLiteral("sparse.bin"));
         QFile file(path);
         QVERIFY(file.open(QIODevice::WriteOnly));
-        if (!file.resize(size))
+        if (!file.resize(64LL << 30))
             QSKIP("no sparse files here");
-        QVERIFY(file.seek(size - 6));
+        QVERIFY(file.seek((64LL << 30) - 6));
         file.write("mutex\n");
     }
     const TSearchOptions options = optionsFor(QStringLiteral("mutex"), deep);
+    ContentChunking chunking;
+    if (random)
+        chunking.chunkBytes = 64LL << 20;
+    ContentSearch content(options, chunking);
     QList<TFileInfo> hits;
-    QThread *worker = QThread::create([&] { grepFile(&options, path, hits, QStringLiteral("sparse.bin")); });
+    QThread *worker = QThread::create([&] { content.search(path, hits, QStringLiteral("big")); });
     worker->start();
     QThread::msleep(300);
     QVERIFY2(worker->isRunning(), "the whole file was read before the stop");
     worker->requestInterruption();
     QVERIFY(worker->wait(120000));
     delete worker;
-    QVERIFY(hits.isEmpty());
+    QCOMPARE(hits, QList<TFileInfo>());
     QFile::remove(path);
 }
 
@@ -140,10 +154,35 @@ void ContentLimitsTest::pipesAndDevicesAreNotRead()
     const TSearchOptions options = optionsFor(QStringLiteral("mutex"), true);
     const QString fifo = tree_.path(QStringLiteral("pipe"));
     QCOMPARE(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    ContentSearch content(options);
     QList<TFileInfo> hits;
-    grepFile(&options, fifo, hits, QStringLiteral("pipe"));   // would block on a writer
-    grepFile(&options, QStringLiteral("/dev/zero"), hits, QStringLiteral("zero"));   // would never end
+    content.search(fifo, hits, QStringLiteral("pipe"));   // would block on a writer
+    content.search(QStringLiteral("/dev/zero"), hits, QStringLiteral("zero"));   // would never end
     QVERIFY(hits.isEmpty());
+}
+
+// A deep plan holds a pass per codec; what each keeps of a text of 100,000 characters must
+// not grow with the text beyond the text itself, which all passes share.
+void ContentLimitsTest::longSearchTextsCostLittleToPrepare()
+{
+    const QString text = QStringLiteral("長い検索 text ").repeated(10000);
+    for (const Qt::CaseSensitivity cs : {Qt::CaseSensitive, Qt::CaseInsensitive}) {
+        const TSearchOptions options = optionsFor(text, true, cs);
+        const ContentPlan plan(options.grepText, cs, true, options.codecTexts);
+        for (int i = 0; plan.passCount() > i; ++i) {
+            const ContentPlan::Pass &pass = plan.pass(i);
+            QVERIFY(pass.needle.text.constData() == plan.pass(0).needle.text.constData());
+            QVERIFY(pass.needle.tableClasses.size() <= size_t(NeedlePlan::kPatternChars));
+            QVERIFY(pass.needle.unitClasses.size() <= size_t(NeedlePlan::kPatternChars));
+            QVERIFY(pass.needle.pureRun.size() <= size_t(NeedlePlan::kPatternChars));
+            QVERIFY(pass.needle.bocuRun.size() <= size_t(4 * NeedlePlan::kPatternChars));
+        }
+        QVERIFY(plan.passCount() > 10);
+    }
+    // And it still finds the text, in a line of its own and inside a longer one.
+    const QString path = tree_.file(QStringLiteral("long.txt"), (text + QStringLiteral("\nx") + text + QStringLiteral("y\n")).toUtf8());
+    QCOMPARE(search(optionsFor(text, true), path, "long.txt").size(), 2);
+    QCOMPARE(search(optionsFor(text, false), path, "long.txt").size(), 2);
 }
 
 QTEST_GUILESS_MAIN(ContentLimitsTest)

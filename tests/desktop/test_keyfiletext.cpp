@@ -1,101 +1,98 @@
+// Key files edited line by line, the quoting of the commands they hold, and the Explorer verbs
+// written through a registry kept in memory.
 #include "commandquoting.h"
+#include "contextmenutext.h"
+#include "explorerverbs.h"
 #include "keyfiletext.h"
 
+#include <QMap>
 #include <QTest>
+
+namespace {
+
+// The registry's default values in memory, with a log of every write.
+class MemoryRegistryStore : public RegistryStore
+{
+public:
+    QString defaultValue(const QString &keyPath) override { return values.value(keyPath); }
+    void setDefaultValue(const QString &keyPath, const QString &value) override
+    {
+        values.insert(keyPath, value);
+        writes.append(keyPath.section(QLatin1Char('\\'), 1) + QLatin1String(" = ") + value);
+    }
+    QMap<QString, QString> values;
+    QStringList writes;
+};
+
+} // namespace
 
 class TestKeyFileText : public QObject
 {
     Q_OBJECT
 
 private slots:
-    void buildsNewFileGroupByGroup();
-    void changesOnlyTheLineOfADifferentValue();
-    void sameValueChangesNothing();
-    void newKeyGoesAfterTheGroupsLastEntry();
-    void keysOfOtherGroupsAndLocalesAreNotConfused();
-    void toleratesBlanksAroundTheSignAndCarriageReturns();
+    void setValue_data();
+    void setValue();
+    void valuesOfGroupsAndLocales();
     void quoting_data();
     void quoting();
+    void explorerVerbsAreWrittenWhereTheyDiffer();
 };
 
-void TestKeyFileText::buildsNewFileGroupByGroup()
+void TestKeyFileText::setValue_data()
 {
-    KeyFileText text;
-    QVERIFY(text.setValue(QStringLiteral("Desktop Entry"), QStringLiteral("Type"), QStringLiteral("Service")));
-    QVERIFY(text.setValue(QStringLiteral("Desktop Entry"), QStringLiteral("Actions"), QStringLiteral("a;")));
-    QVERIFY(text.setValue(QStringLiteral("Desktop Action a"), QStringLiteral("Name"), QStringLiteral("x")));
-    QCOMPARE(text.text(), QStringLiteral("[Desktop Entry]\nType=Service\nActions=a;\n\n"
-                                         "[Desktop Action a]\nName=x\n"));
+    QTest::addColumn<QString>("before");
+    QTest::addColumn<QString>("settings");   // group/key=value, one a line
+    QTest::addColumn<QString>("after");      // empty: unchanged
+    QTest::newRow("new file, group by group") << "" << "Desktop Entry/Type=Service\nDesktop Entry/Actions=a;\nDesktop Action a/Name=x"
+        << "[Desktop Entry]\nType=Service\nActions=a;\n\n[Desktop Action a]\nName=x\n";
+    QTest::newRow("only the line that differs") << "# by hand\n[G]\nName=old\nExec=a\nX-Mine=1\n" << "G/Name=new"
+        << "# by hand\n[G]\nName=new\nExec=a\nX-Mine=1\n";
+    QTest::newRow("same values") << "[G]\nA=1\n\n\n[H]\nB=2" << "G/A=1\nH/B=2" << "";
+    QTest::newRow("blanks around the sign, CRLF") << "[G]\r\nA = 1\r\nB=\r\n" << "G/A=1\nG/B=" << "";
+    QTest::newRow("after the group's last entry") << "[G]\nA=1\n\n# about H\n[H]\nB=2\n" << "G/C=3\nI/D=4"
+        << "[G]\nA=1\nC=3\n\n# about H\n[H]\nB=2\n\n[I]\nD=4\n";
+    QTest::newRow("header only") << "[G]\n" << "G/A=1" << "[G]\nA=1\n";
+    QTest::newRow("not a commented key") << "[A]\nName=a\nName[de]=b\n[B]\n#Name=c\n" << "B/Name=n"
+        << "[A]\nName=a\nName[de]=b\n[B]\nName=n\n#Name=c\n";
 }
 
-void TestKeyFileText::changesOnlyTheLineOfADifferentValue()
+void TestKeyFileText::setValue()
 {
-    const QString before = QStringLiteral("# made by hand\n[Desktop Entry]\nName=old\nExec=a\nX-Mine=1\n");
+    QFETCH(QString, before);
+    QFETCH(QString, settings);
+    QFETCH(QString, after);
     KeyFileText text(before);
-    QVERIFY(text.setValue(QStringLiteral("Desktop Entry"), QStringLiteral("Name"), QStringLiteral("new")));
-    QCOMPARE(text.text(), QStringLiteral("# made by hand\n[Desktop Entry]\nName=new\nExec=a\nX-Mine=1\n"));
+    bool changed = false;
+    for (const QString &setting : settings.split(QLatin1Char('\n'))) {
+        const QString group = setting.section(QLatin1Char('/'), 0, 0);
+        const QString key = setting.section(QLatin1Char('/'), 1).section(QLatin1Char('='), 0, 0);
+        changed |= text.setValue(group, key, setting.section(QLatin1Char('='), 1));
+    }
+    QCOMPARE(changed, !after.isEmpty());
+    if (changed)
+        QCOMPARE(text.text(), after);
 }
 
-void TestKeyFileText::sameValueChangesNothing()
+void TestKeyFileText::valuesOfGroupsAndLocales()
 {
-    const QString before = QStringLiteral("[G]\nA=1\n\n\n[H]\nB=2");
-    KeyFileText text(before);
-    QVERIFY(!text.setValue(QStringLiteral("G"), QStringLiteral("A"), QStringLiteral("1")));
-    QVERIFY(!text.setValue(QStringLiteral("H"), QStringLiteral("B"), QStringLiteral("2")));
-    QCOMPARE(text.value(QStringLiteral("H"), QStringLiteral("B")), QStringLiteral("2"));
-}
-
-void TestKeyFileText::newKeyGoesAfterTheGroupsLastEntry()
-{
-    KeyFileText text(QStringLiteral("[G]\nA=1\n\n# about H\n[H]\nB=2\n"));
-    QVERIFY(text.setValue(QStringLiteral("G"), QStringLiteral("C"), QStringLiteral("3")));
-    QVERIFY(text.setValue(QStringLiteral("I"), QStringLiteral("D"), QStringLiteral("4")));
-    QCOMPARE(text.text(), QStringLiteral("[G]\nA=1\nC=3\n\n# about H\n[H]\nB=2\n\n[I]\nD=4\n"));
-
-    KeyFileText headerOnly(QStringLiteral("[G]\n"));
-    QVERIFY(headerOnly.setValue(QStringLiteral("G"), QStringLiteral("A"), QStringLiteral("1")));
-    QCOMPARE(headerOnly.text(), QStringLiteral("[G]\nA=1\n"));
-}
-
-void TestKeyFileText::keysOfOtherGroupsAndLocalesAreNotConfused()
-{
-    KeyFileText text(QStringLiteral("[A]\nName=a\nName[de]=b\n[B]\n#Name=c\n"));
+    const KeyFileText text(QStringLiteral("[A]\nName=a\nName[de]=b\nE=\n[B]\n#Name=c\n"));
     QCOMPARE(text.value(QStringLiteral("A"), QStringLiteral("Name")), QStringLiteral("a"));
     QCOMPARE(text.value(QStringLiteral("A"), QStringLiteral("Name[de]")), QStringLiteral("b"));
+    QVERIFY(!text.value(QStringLiteral("A"), QStringLiteral("E")).isNull());
     QVERIFY(text.value(QStringLiteral("B"), QStringLiteral("Name")).isNull());
     QVERIFY(text.value(QStringLiteral("C"), QStringLiteral("Name")).isNull());
-    QVERIFY(text.setValue(QStringLiteral("B"), QStringLiteral("Name"), QStringLiteral("n")));
-    QCOMPARE(text.text(), QStringLiteral("[A]\nName=a\nName[de]=b\n[B]\nName=n\n#Name=c\n"));
-}
-
-void TestKeyFileText::toleratesBlanksAroundTheSignAndCarriageReturns()
-{
-    KeyFileText text(QStringLiteral("[G]\r\nA = 1\r\nB=\r\n"));
-    QCOMPARE(text.value(QStringLiteral("G"), QStringLiteral("A")), QStringLiteral("1"));
-    QCOMPARE(text.value(QStringLiteral("G"), QStringLiteral("B")), QStringLiteral(""));
-    QVERIFY(!text.value(QStringLiteral("G"), QStringLiteral("B")).isNull());
-    QVERIFY(!text.setValue(QStringLiteral("G"), QStringLiteral("A"), QStringLiteral("1")));
-    QVERIFY(!text.setValue(QStringLiteral("G"), QStringLiteral("B"), QString()));
 }
 
 void TestKeyFileText::quoting_data()
 {
     QTest::addColumn<QString>("raw");
-    QTest::addColumn<QString>("exec");     // desktop-entry argument as it stands in the file
-    QTest::addColumn<QString>("shell");    // single-quoted for sh
-
-    QTest::newRow("plain") << QStringLiteral("/usr/bin/quorvel") << QStringLiteral("\"/usr/bin/quorvel\"")
-                           << QStringLiteral("'/usr/bin/quorvel'");
-    QTest::newRow("blanks") << QStringLiteral("/opt/my apps/朔玳") << QStringLiteral("\"/opt/my apps/朔玳\"")
-                            << QStringLiteral("'/opt/my apps/朔玳'");
-    QTest::newRow("reserved") << QStringLiteral("/a\"b`c$d%e")
-                              << QStringLiteral("\"/a\\\\\"b\\\\`c\\\\$d%%e\"")
-                              << QStringLiteral("'/a\"b`c$d%e'");
-    // A literal backslash takes four in a desktop file.
-    QTest::newRow("backslash") << QStringLiteral("/a\\b") << QStringLiteral("\"/a\\\\\\\\b\"")
-                               << QStringLiteral("'/a\\b'");
-    QTest::newRow("single quote") << QStringLiteral("/it's") << QStringLiteral("\"/it's\"")
-                                  << QStringLiteral("'/it'\\''s'");
+    QTest::addColumn<QString>("exec");    // desktop-entry argument as it stands in the file
+    QTest::addColumn<QString>("shell");   // single-quoted for sh
+    QTest::newRow("blanks") << "/opt/my apps/朔玳" << "\"/opt/my apps/朔玳\"" << "'/opt/my apps/朔玳'";
+    QTest::newRow("reserved") << "/a\"b`c$d%e" << "\"/a\\\\\"b\\\\`c\\\\$d%%e\"" << "'/a\"b`c$d%e'";
+    QTest::newRow("backslash takes four") << "/a\\b" << "\"/a\\\\\\\\b\"" << "'/a\\b'";
+    QTest::newRow("single quote") << "/it's" << "\"/it's\"" << "'/it'\\''s'";
 }
 
 void TestKeyFileText::quoting()
@@ -106,6 +103,30 @@ void TestKeyFileText::quoting()
     QCOMPARE(escapeKeyFileString(quoteExecArgument(raw)), exec);
     QCOMPARE(quoteShellArgument(raw), shell);
     QCOMPARE(escapeKeyFileString(QStringLiteral("a\nb\tc\\")), QStringLiteral("a\\nb\\tc\\\\"));
+}
+
+// Both verbs on a first start, in order; nothing when nothing differs (either separator); a
+// copy elsewhere rewrites the commands only; a hand-edited text is set back; other keys stay.
+void TestKeyFileText::explorerVerbsAreWrittenWhereTheyDiffer()
+{
+    MemoryRegistryStore store;
+    store.values.insert(QStringLiteral("HKEY_CLASSES_ROOT\\Folder\\shell\\other"), QStringLiteral("x"));
+    writeExplorerVerbs(store, QStringLiteral("C:/Program Files/朔玳 1.2/quorvel.exe"));
+    QCOMPARE(store.writes, (QStringList{
+        "Folder\\shell\\quorvel\\command = \"C:\\Program Files\\朔玳 1.2\\quorvel.exe\"  \"%1\"",
+        "Folder\\shell\\quorvel = 深度搜索...",
+        "Directory\\Background\\shell\\quorvel\\command = \"C:\\Program Files\\朔玳 1.2\\quorvel.exe\"",
+        "Directory\\Background\\shell\\quorvel = 深度搜索..."}));
+    QCOMPARE(contextMenuText(), QStringLiteral("深度搜索..."));
+    store.writes.clear();
+    writeExplorerVerbs(store, QStringLiteral("C:\\Program Files\\朔玳 1.2\\quorvel.exe"));
+    QCOMPARE(store.writes, QStringList());
+    store.values[QStringLiteral("HKEY_CLASSES_ROOT\\Directory\\Background\\shell\\quorvel")] = QStringLiteral("Search");
+    writeExplorerVerbs(store, QStringLiteral("E:/copy/quorvel.exe"));
+    QCOMPARE(store.writes, (QStringList{"Folder\\shell\\quorvel\\command = \"E:\\copy\\quorvel.exe\"  \"%1\"",
+                                        "Directory\\Background\\shell\\quorvel\\command = \"E:\\copy\\quorvel.exe\"",
+                                        "Directory\\Background\\shell\\quorvel = 深度搜索..."}));
+    QCOMPARE(store.values.size(), 5);
 }
 
 QTEST_GUILESS_MAIN(TestKeyFileText)

@@ -5,7 +5,9 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QDir>
 #include <QProcess>
+#include <QProcessEnvironment>
 #include <QTest>
 
 #include <csignal>
@@ -22,7 +24,9 @@ private slots:
     void badInputExitsTwoWithTheWarning();
     void diagnosticsStayOffTheHitStream();
     void helpAndVersion();
-    void interruptStopsCleanly();
+    void signalsStopCleanly_data();
+    void signalsStopCleanly();
+    void closedOutputEndsQuietly();
 };
 
 namespace {
@@ -101,10 +105,10 @@ void CliTest::exitStatusTellsWhetherAnythingWasFound()
     // -R stays in the root; -e matches whole names.
     QCOMPARE(runCli({"-d", tree.path("R"), "-n", "here.md", "-R"}).status, 1);
     QCOMPARE(runCli({"-d", tree.path("R"), "-n", "here", "-e"}).status, 1);
-    // Without -d the current directory is searched; an empty part of DIRS is it too.
+    // Without -d the current directory is searched; an empty part of DIRS is it too (once).
     QCOMPARE(runCli({"-n", "here.txt"}, tree.path("R")).out, (tree.path("R/here.txt") + "\n").toUtf8());
     QCOMPARE(runCli({"-d", ";", "-n", "here.txt", "-R"}, tree.path("R")).out,
-             (tree.path("R/here.txt") + "\n" + tree.path("R/here.txt") + "\n").toUtf8());
+             (tree.path("R/here.txt") + "\n").toUtf8());
 }
 
 void CliTest::badInputExitsTwoWithTheWarning()
@@ -145,22 +149,32 @@ void CliTest::helpAndVersion()
 }
 
 namespace {
-// True once the process has its SIGINT handler in place (a set bit 2 of SigCgt).
-bool catchesSigint(qint64 pid)
+// True once the process has its handler for `signalNumber` in place (its bit in SigCgt).
+bool catchesSignal(qint64 pid, int signalNumber)
 {
     QFile status(QStringLiteral("/proc/%1/status").arg(pid));
     if (!status.open(QIODevice::ReadOnly))
         return false;
     for (const QByteArray &line : status.readAll().split('\n')) {
         if (line.startsWith("SigCgt:"))
-            return line.mid(7).trimmed().toULongLong(nullptr, 16) & (1ull << (SIGINT - 1));
+            return line.mid(7).trimmed().toULongLong(nullptr, 16) & (1ull << (signalNumber - 1));
     }
     return false;
 }
 } // namespace
 
-void CliTest::interruptStopsCleanly()
+void CliTest::signalsStopCleanly_data()
 {
+    QTest::addColumn<int>("signalNumber");
+    QTest::newRow("Ctrl-C") << int(SIGINT);
+    QTest::newRow("terminate") << int(SIGTERM);
+    QTest::newRow("hang-up") << int(SIGHUP);
+}
+
+// A signal stops the search, removes the private extraction folder and ends with 128 + its number.
+void CliTest::signalsStopCleanly()
+{
+    QFETCH(int, signalNumber);
     TempTree tree;
     tree.file("R/a/match.txt", "needle\n");
     // A sparse file far too large to read in the time the test takes.
@@ -168,20 +182,48 @@ void CliTest::interruptStopsCleanly()
     QVERIFY(huge.open(QIODevice::ReadWrite));
     QVERIFY(huge.resize(qint64(1) << 40));
     huge.close();
+    const QString tmpdir = tree.dir("clitmp");
 
     QProcess process;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("TMPDIR", tmpdir);
+    process.setProcessEnvironment(env);
     process.start(QStringLiteral(QUORVEL_SEARCH_BIN), {"-d", tree.path("R"), "-t", "needle"});
     QVERIFY(process.waitForStarted());
-    QTRY_VERIFY_WITH_TIMEOUT(catchesSigint(process.processId()), 10000);
-    ::kill(pid_t(process.processId()), SIGINT);
+    QTRY_VERIFY_WITH_TIMEOUT(catchesSignal(process.processId(), signalNumber), 10000);
+    QTRY_VERIFY_WITH_TIMEOUT(!QDir(tmpdir).isEmpty(), 10000);
+    ::kill(pid_t(process.processId()), signalNumber);
     if (!process.waitForFinished(20000)) {
         process.kill();
-        QFAIL("Ctrl-C did not stop the search");
+        QFAIL("the signal did not stop the search");
     }
     QCOMPARE(process.exitStatus(), QProcess::NormalExit);
-    QCOMPARE(process.exitCode(), 130);
+    QCOMPARE(process.exitCode(), 128 + signalNumber);
     const QByteArray out = process.readAllStandardOutput();
     QVERIFY(out.isEmpty() || out.endsWith('\n'));   // no half-written line
+    QVERIFY2(QDir(tmpdir).isEmpty(), "the private extraction folder was left behind");
+}
+
+// A reader that goes away early (`| head -1`) ends the search: status 0, no message, no folder left.
+void CliTest::closedOutputEndsQuietly()
+{
+    TempTree tree;
+    for (int i = 0; i < 3000; ++i)
+        tree.file(QStringLiteral("R/d%1/a-file-name-long-enough-to-fill-the-pipe-%2.txt").arg(i % 10).arg(i));
+    const QString tmpdir = tree.dir("clitmp");
+    QProcess shell;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("TMPDIR", tmpdir);
+    shell.setProcessEnvironment(env);
+    shell.start("bash", {"-c", "\"$0\" -d \"$1\" -n txt | head -1; echo \"status ${PIPESTATUS[0]}\"",
+                         QStringLiteral(QUORVEL_SEARCH_BIN), tree.path("R")});
+    QVERIFY(shell.waitForFinished(60000));
+    const QList<QByteArray> lines = shell.readAllStandardOutput().split('\n');
+    QCOMPARE(lines.size(), 3);
+    QVERIFY(lines.at(0).endsWith(".txt"));
+    QCOMPARE(lines.at(1), QByteArray("status 0"));
+    QCOMPARE(shell.readAllStandardError(), QByteArray());
+    QVERIFY2(QDir(tmpdir).isEmpty(), "the private extraction folder was left behind");
 }
 
 QTEST_GUILESS_MAIN(CliTest)

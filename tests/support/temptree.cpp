@@ -3,7 +3,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QTest>
 
 TempTree::TempTree() = default;
 
@@ -37,11 +36,4 @@ QString TempTree::link(const QString &relative, const QString &target)
     if (!QFile::link(target, p))
         qFatal("cannot link %s", qPrintable(p));
     return p;
-}
-
-QString thirdPartyFixtures(const QString &relative)
-{
-    // ctest sets the variable; a test started by hand falls back to the configured folder.
-    const QString base = qEnvironmentVariable("QUORVEL_FIXTURES", QStringLiteral(QUORVEL_FIXTURES_DEFAULT));
-    return relative.isEmpty() ? base : base + QLatin1Char('/') + relative;
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "fixtures.h"   // suites that build trees often read the third-party fixtures too
+
 #include <QByteArray>
 #include <QString>
 #include <QTemporaryDir>
@@ -23,6 +25,3 @@ public:
 private:
     QTemporaryDir dir_;
 };
-
-// The directory of the third-party fixtures, from QUORVEL_FIXTURES.
-QString thirdPartyFixtures(const QString &relative = QString());

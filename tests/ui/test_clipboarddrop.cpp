@@ -20,32 +20,10 @@ QByteArray le32(quint32 v)
 
 QByteArray utf16le(const QString &text)
 {
-    QByteArray b;
-    for (QChar c : text) {
-        b += char(c.unicode() & 0xff);
-        b += char(c.unicode() >> 8);
-    }
-    return b;
+    return QByteArray(reinterpret_cast<const char *>(text.utf16()), text.size() * 2);
 }
 
-QByteArray header()
-{
-    return le32(20) + le32(0) + le32(0) + le32(0) + le32(1);
-}
-
-// Records what the builder hands to its widening step.
-struct WidenCall
-{
-    QByteArray bytes;
-    int capacity = -1;
-};
-WidenCall lastWiden;
-
-int recordingWiden(const char *bytes, int length, char16_t *out, int capacity)
-{
-    lastWiden = WidenCall{QByteArray(bytes, length), capacity};
-    return widenUtf8(bytes, length, out, capacity);
-}
+const QByteArray header = le32(20) + le32(0) + le32(0) + le32(0) + le32(1);
 
 // Claims to have written more than it may; the builder must not believe it.
 int boastingWiden(const char *, int, char16_t *out, int capacity)
@@ -62,143 +40,91 @@ class TestClipboardDrop : public QObject
     Q_OBJECT
 
 private slots:
-    void packsEachPathWithOneZeroByte();
-    void unpacksWhatWasPacked();
-    void dropBlockForTwoFilesToMove();
-    void emptyDropToCopy();
-    void dropBlockKeepsCharactersOutsideAnyCodePage();
-    void widensTheWholeListAtOnce();
+    void packedListRoundTrips();
+    void dropBlocks_data();
+    void dropBlocks();
     void neverWritesPastTheList();
-    void mimeDataForCut();
-    void mimeDataForCopy();
-    void emptyMimeDataStillDescribesADrop();
-    void mimeDataEncodesNamesAsUrls();
-    void urlsOfDoubledSeparators();
+    void mimeData_data();
+    void mimeData();
 };
 
-void TestClipboardDrop::packsEachPathWithOneZeroByte()
+void TestClipboardDrop::packedListRoundTrips()
 {
-    QCOMPARE(packFileList({}), QByteArray());
-    QCOMPARE(packFileList({QStringLiteral("/t/a.txt"), QStringLiteral("/t/中.txt")}),
-             QByteArray("/t/a.txt\0/t/\xe4\xb8\xad.txt\0", 20));
-}
-
-void TestClipboardDrop::unpacksWhatWasPacked()
-{
-    const QStringList paths{QStringLiteral("/t/a b.txt"), QStringLiteral("/t/中.txt"), QStringLiteral("/x")};
+    const QStringList paths{QStringLiteral("/t/a b.txt"), QStringLiteral("/t/中.txt")};
     const QByteArray packed = packFileList(paths);
+    QCOMPARE(packed, QByteArray("/t/a b.txt\0/t/\xe4\xb8\xad.txt\0", 22));
     QCOMPARE(unpackFileList(packed.constData(), int(packed.size())), paths);
     QCOMPARE(unpackFileList(nullptr, 0), QStringList());
 }
 
-void TestClipboardDrop::dropBlockForTwoFilesToMove()
+void TestClipboardDrop::dropBlocks_data()
 {
-    const QByteArray packed = packFileList({QStringLiteral("/t/a.txt"), QStringLiteral("/t/b.txt")});
-    QCOMPARE(packed.size(), 18);
-    const FileDropBlocks blocks = buildFileDropBlocks(packed.constData(), int(packed.size()), false);
-
-    QCOMPARE(blocks.drop.size(), 2 * 18 + 28);
-    const QByteArray list = utf16le(QStringLiteral("/t/a.txt")) + QByteArray(2, '\0')
-                            + utf16le(QStringLiteral("/t/b.txt")) + QByteArray(2, '\0');
-    // Header, the list with one zero character after each path, then zeros: the first of
-    // them is the list's second terminator.
-    const QByteArray expected = header() + list + QByteArray(2 * 18 + 28 - 20 - list.size(), '\0');
-    QCOMPARE(expected.size(), 2 * 18 + 28);
-    QCOMPARE(blocks.drop, expected);
-    QCOMPARE(blocks.effect, le32(2));
+    QTest::addColumn<QStringList>("paths");
+    QTest::addColumn<bool>("copy");
+    QTest::newRow("two files to move") << QStringList{"/t/a.txt", "/t/b.txt"} << false;
+    QTest::newRow("nothing to copy") << QStringList{} << true;
+    // Chinese, Cyrillic and an emoji: no single narrow code page holds them all.
+    QTest::newRow("any character") << QStringList{QStringLiteral("/t/文件-файл-\U0001F600.txt")} << true;
 }
 
-void TestClipboardDrop::emptyDropToCopy()
+// Header, the list in UTF-16 with one zero character after each path, then zeros to the end
+// of a block of 2 * length + 28 bytes: the first of them is the list's second terminator.
+void TestClipboardDrop::dropBlocks()
 {
-    const FileDropBlocks blocks = buildFileDropBlocks(nullptr, 0, true);
-    QCOMPARE(blocks.drop, header() + QByteArray(8, '\0'));
-    QCOMPARE(blocks.effect, le32(1));
-}
-
-void TestClipboardDrop::dropBlockKeepsCharactersOutsideAnyCodePage()
-{
-    // Chinese, Cyrillic and an emoji in one name: no single narrow code page holds them all.
-    const QString path = QStringLiteral("/t/文件-файл-\U0001F600.txt");
-    const QByteArray packed = packFileList({path});
-    const FileDropBlocks blocks = buildFileDropBlocks(packed.constData(), int(packed.size()), true);
-    QCOMPARE(blocks.drop.size(), 2 * packed.size() + 28);
-    const QByteArray list = utf16le(path) + QByteArray(2, '\0');
-    QCOMPARE(blocks.drop.left(20 + list.size()), header() + list);
-    QCOMPARE(blocks.drop.mid(20 + list.size()), QByteArray(blocks.drop.size() - 20 - list.size(), '\0'));
-    QVERIFY(blocks.drop.size() - 20 - list.size() >= 4);
-}
-
-void TestClipboardDrop::widensTheWholeListAtOnce()
-{
-    const QByteArray packed = packFileList({QStringLiteral("/a"), QStringLiteral("/b")});
-    buildFileDropBlocks(packed.constData(), int(packed.size()), true, recordingWiden);
-    QCOMPARE(lastWiden.bytes, packed);   // zero bytes included, converted with the rest
-    QCOMPARE(lastWiden.capacity, int(packed.size()));
+    QFETCH(QStringList, paths);
+    QFETCH(bool, copy);
+    const QByteArray packed = packFileList(paths);
+    const FileDropBlocks blocks = buildFileDropBlocks(packed.constData(), int(packed.size()), copy);
+    QByteArray list;
+    for (const QString &path : paths)
+        list += utf16le(path) + QByteArray(2, '\0');
+    const int size = 2 * int(packed.size()) + 28;
+    QCOMPARE(blocks.drop, header + list + QByteArray(size - 20 - list.size(), '\0'));
+    QVERIFY(size - 20 - list.size() >= 2);
+    QCOMPARE(blocks.effect, le32(copy ? 1 : 2));
 }
 
 void TestClipboardDrop::neverWritesPastTheList()
 {
     const QByteArray packed = packFileList({QStringLiteral("/a")});
     const FileDropBlocks blocks = buildFileDropBlocks(packed.constData(), int(packed.size()), true, boastingWiden);
-    QCOMPARE(blocks.drop.size(), 2 * 3 + 28);
-    QCOMPARE(blocks.drop.mid(20, 6), utf16le(QStringLiteral("xxx")));
-    QCOMPARE(blocks.drop.mid(26), QByteArray(8, '\0'));
+    QCOMPARE(blocks.drop, header + utf16le(QStringLiteral("xxx")) + QByteArray(8, '\0'));
 }
 
-void TestClipboardDrop::mimeDataForCut()
+void TestClipboardDrop::mimeData_data()
 {
-    std::unique_ptr<QMimeData> data(buildFileDropMimeData(
-        {QStringLiteral("/t/a.txt"), QStringLiteral("/t/b.txt")}, false));
-    QStringList formats = data->formats();
-    formats.sort();
-    QCOMPARE(formats, QStringList({QStringLiteral("application/x-kde-cutselection"),
-                                   QStringLiteral("text/plain"), QStringLiteral("text/uri-list"),
-                                   QStringLiteral("x-special/gnome-copied-files")}));
-    QCOMPARE(data->data(QStringLiteral("text/uri-list")), QByteArray("file:///t/a.txt\r\nfile:///t/b.txt\r\n"));
-    QCOMPARE(data->data(QStringLiteral("x-special/gnome-copied-files")),
-             QByteArray("cut\nfile:///t/a.txt\nfile:///t/b.txt"));
-    QCOMPARE(data->data(QStringLiteral("application/x-kde-cutselection")), QByteArray("1"));
-    QCOMPARE(data->text(), QStringLiteral("/t/a.txt\n/t/b.txt"));
-    QCOMPARE(data->urls(), QList<QUrl>({QUrl(QStringLiteral("file:///t/a.txt")),
-                                        QUrl(QStringLiteral("file:///t/b.txt"))}));
+    QTest::addColumn<QStringList>("paths");
+    QTest::addColumn<bool>("copy");
+    QTest::addColumn<QByteArray>("uris");   // the URLs, one a line
+    QTest::addColumn<QString>("text");
+    QTest::newRow("cut two") << QStringList{"/t/a.txt", "/t/b.txt"} << false
+                             << QByteArray("file:///t/a.txt\nfile:///t/b.txt") << "/t/a.txt\n/t/b.txt";
+    QTest::newRow("copy, names as URLs") << QStringList{"/t/a b#1%/中.txt"} << true
+                                         << QByteArray("file:///t/a%20b%231%25/%E4%B8%AD.txt") << "/t/a b#1%/中.txt";
+    // A hit in the root folder is "/" + "/" + name, which must not become a host.
+    QTest::newRow("doubled separator") << QStringList{"//etc/x"} << true << QByteArray("file:///etc/x") << "/etc/x";
+    QTest::newRow("nothing") << QStringList{} << true << QByteArray() << "";
 }
 
-void TestClipboardDrop::mimeDataForCopy()
+void TestClipboardDrop::mimeData()
 {
-    std::unique_ptr<QMimeData> data(buildFileDropMimeData({QStringLiteral("/t/a.txt")}, true));
-    QVERIFY(!data->hasFormat(QStringLiteral("application/x-kde-cutselection")));
-    QCOMPARE(data->data(QStringLiteral("x-special/gnome-copied-files")), QByteArray("copy\nfile:///t/a.txt"));
-    QCOMPARE(data->data(QStringLiteral("text/uri-list")), QByteArray("file:///t/a.txt\r\n"));
-    QCOMPARE(data->text(), QStringLiteral("/t/a.txt"));
-}
-
-void TestClipboardDrop::emptyMimeDataStillDescribesADrop()
-{
-    std::unique_ptr<QMimeData> data(buildFileDropMimeData({}, true));
+    QFETCH(QStringList, paths);
+    QFETCH(bool, copy);
+    QFETCH(QByteArray, uris);
+    QFETCH(QString, text);
+    std::unique_ptr<QMimeData> data(buildFileDropMimeData(paths, copy));
     QVERIFY(data->hasFormat(QStringLiteral("text/uri-list")));
-    QCOMPARE(data->data(QStringLiteral("text/uri-list")), QByteArray());
-    QCOMPARE(data->data(QStringLiteral("x-special/gnome-copied-files")), QByteArray("copy\n"));
+    QByteArray uriList = uris;
+    if (!uriList.isEmpty())
+        uriList.replace('\n', "\r\n").append("\r\n");
+    QCOMPARE(data->data(QStringLiteral("text/uri-list")), uriList);
+    QCOMPARE(data->data(QStringLiteral("x-special/gnome-copied-files")), (copy ? "copy\n" : "cut\n") + uris);
+    QCOMPARE(data->hasFormat(QStringLiteral("application/x-kde-cutselection")), !copy);
+    if (!copy)
+        QCOMPARE(data->data(QStringLiteral("application/x-kde-cutselection")), QByteArray("1"));
     QVERIFY(data->hasText());
-    QCOMPARE(data->text(), QString());
-}
-
-void TestClipboardDrop::mimeDataEncodesNamesAsUrls()
-{
-    std::unique_ptr<QMimeData> data(buildFileDropMimeData({QStringLiteral("/t/a b#1%/中.txt")}, true));
-    QCOMPARE(data->data(QStringLiteral("text/uri-list")),
-             QByteArray("file:///t/a%20b%231%25/%E4%B8%AD.txt\r\n"));
-    QCOMPARE(data->text(), QStringLiteral("/t/a b#1%/中.txt"));
-}
-
-void TestClipboardDrop::urlsOfDoubledSeparators()
-{
-    // A hit in the root folder: "/" + "/" + name.
-    QCOMPARE(localFileUrl(QStringLiteral("//etc/x")), QUrl(QStringLiteral("file:///etc/x")));
-    QCOMPARE(localFileUrl(QStringLiteral("//etc/x")).host(), QString());
+    QCOMPARE(data->text(), text);
     QCOMPARE(localFileUrl(QStringLiteral("/a//b/")), QUrl(QStringLiteral("file:///a/b/")));
-    std::unique_ptr<QMimeData> data(buildFileDropMimeData({QStringLiteral("//etc/x")}, true));
-    QCOMPARE(data->data(QStringLiteral("text/uri-list")), QByteArray("file:///etc/x\r\n"));
-    QCOMPARE(data->text(), QStringLiteral("/etc/x"));
 }
 
 QTEST_GUILESS_MAIN(TestClipboardDrop)

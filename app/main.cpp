@@ -1,5 +1,6 @@
 #include "contextmenuregistration.h"
 #include "mainwindow.h"
+#include "qttranslations.h"
 #include "shownowfile.h"
 #include "singleapplication.h"
 #include "startuptexts.h"
@@ -27,15 +28,17 @@ int main(int argc, char *argv[])
     QDir::setCurrent(QCoreApplication::applicationDirPath());
 
     // Every start announces itself, the first one included; the running instance shows
-    // its window when the file changes.
-    writeShowNowFile();
+    // its window when the file changes, and takes the folder this start was asked for.
+    const QString directory = directoryArgument(QCoreApplication::arguments(), startDir);
+    writeShowNowFile(directory);
     if (app.isRunning())
         return 0;
 
     QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
+    installQtTranslations(app);
 
     MainWindow window(programWindowEnvironment());
-    window.setInitialDir(initialDirText(QCoreApplication::arguments(), startDir, driveText));
+    window.setInitialDir(directory.isEmpty() ? driveText : directory);
     app.setActivationWindow(&window, true);
     registerContextMenu();
     window.show();

@@ -15,14 +15,20 @@ QString driveListText()
 QString initialDirText(const QStringList &arguments, const QString &startDir,
                        const QString &driveText)
 {
+    const QString directory = directoryArgument(arguments, startDir);
+    return directory.isEmpty() ? driveText : directory;
+}
+
+QString directoryArgument(const QStringList &arguments, const QString &startDir)
+{
     if (arguments.size() < 2)
-        return driveText;
+        return QString();
     const QString argument = arguments.at(1);
     if (argument.isEmpty())
-        return driveText;
+        return QString();
     const bool relative = QFileInfo(argument).isRelative();
     const QString path = relative ? QDir(startDir).absoluteFilePath(argument) : argument;
     if (!QFileInfo(path).isDir())
-        return driveText;
+        return QString();
     return relative ? QDir::cleanPath(path) : argument;
 }

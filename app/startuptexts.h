@@ -13,3 +13,6 @@ QString driveListText();
 // program changes its working directory before it looks at the argument.
 QString initialDirText(const QStringList &arguments, const QString &startDir,
                        const QString &driveText);
+
+// The directory named by the first argument as above, or empty when it names none.
+QString directoryArgument(const QStringList &arguments, const QString &startDir);

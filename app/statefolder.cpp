@@ -1,21 +1,22 @@
 #include "statefolder.h"
 
+#include "archive/extractionplace.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
-#include <QStandardPaths>
 
 QString perUserStateFolder()
 {
-    // A fixed folder name: the application name is the display name and may change.
-    return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation)
-           + QLatin1String("/quorvel");
+    // The folder whose "tmp" the archive search falls back to, so both agree.
+    return QFileInfo(ExtractionPlace::perUserFolder()).absolutePath();
 }
 
 bool isUsableStateFolder(const QString &dir)
 {
     const QFileInfo info(dir);
-    return info.isDir() && info.isWritable();
+    return info.isDir() && info.isWritable() && !isSystemFolder(info.absoluteFilePath())
+           && isOwnedByUser(info.absoluteFilePath());
 }
 
 QString stateFolderFor(const QString &programDir)

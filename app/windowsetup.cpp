@@ -17,5 +17,11 @@ WindowEnvironment programWindowEnvironment()
         auto *tray = new trayicon(window, window);
         tray->setVisible(true);
     };
+    environment.handOffFolder = showNowFolder;
+    environment.notify = [](QWidget *window, const QString &text) {
+        if (auto *tray = window->findChild<trayicon *>())
+            tray->showMessage(window->windowTitle(), text);
+    };
+    environment.remembersState = true;
     return environment;
 }

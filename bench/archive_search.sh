@@ -2,11 +2,16 @@
 # Content search inside ZIP archives: quorvel-search against ugrep -z (one thread), same run,
 # over a real tree zipped into a few archives; then the peak memory while searching an archive
 # with one 1 GB entry; then the tree as one .tar.gz (against ugrep -z) and as one .7z.
-# Usage: bench/archive_search.sh [TREE] [TEXT]     (default: /usr/include uint32_t)
+# Usage: bench/archive_search.sh [-j N] [TREE] [TEXT]     (default: /usr/include uint32_t)
 # Prints the matching lines of both (which must be the same), the peak memory figures, and as
 # its last line the ratio quorvel/ugrep of the median wall times.
 set -euo pipefail
 top="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+jobs="$(nproc)"
+while getopts j: option; do
+    case "$option" in j) jobs="$OPTARG" ;; *) exit 2 ;; esac
+done
+shift $((OPTIND - 1))
 tree="${1:-/usr/include}"
 text="${2:-uint32_t}"
 bin="${QUORVEL_SEARCH:-$top/build/cli/quorvel-search}"
@@ -94,12 +99,11 @@ if os.path.exists(sys.argv[2]):
     show(".7z quorvel", json.load(open(sys.argv[2]))["results"][0])
 PY
 
-# A pipe, not /dev/null: ugrep stops at the first match when it sees its output discarded.
-hyperfine -N --output=pipe -w 1 -r 5 --export-json "$tmp/h.json" "$bin ${ours[*]}" "ugrep ${theirs[*]}" > /dev/null
-python3 - "$tmp/h.json" <<'PY'
-import json, sys
-r = json.load(open(sys.argv[1]))["results"]
-q, u = r[0]["median"], r[1]["median"]
-print(f"median wall: quorvel {q*1000:.0f} ms, ugrep -z -J1 -F {u*1000:.0f} ms")
-print(f"ratio quorvel/ugrep: {q/u:.2f}")
-PY
+# Taking turns, output to a pipe (ugrep stops at the first match when it sees /dev/null):
+# one thread each, then N each (default: every core).
+for j in 1 "$jobs"; do
+    echo "ZIP wall times, $j thread(s) each:"
+    python3 "$top/bench/alternate.py" "${RUNS:-7}" \
+        "quorvel=$bin -j$j ${ours[*]}" "ugrep=ugrep -z -J$j -F -r -n $text $tmp/zips" \
+        --ratio "quorvel/ugrep:at most 0.7"
+done

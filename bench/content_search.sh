@@ -3,12 +3,19 @@
 # deep search against plain search; peak memory over the tree and over a 2 GB file without line
 # feeds. The hits of plain and deep search are also checked against the reference search of the
 # tests, file by file (SKIP_REFERENCE=1 skips that: it decodes the tree once per codec).
-# Usage: bench/content_search.sh [TREE] [TEXT]     (default: /usr/include mutex)
+# Wall times on one thread each (quorvel -j1 against rg -j1 -L) and on N threads each (default:
+# every core).
+# Usage: bench/content_search.sh [-j N] [TREE] [TEXT]     (default: /usr/include mutex)
 # Needs a Release or RelWithDebInfo build: QUORVEL_BUILD (default: build) holds
 # cli/quorvel-search and tests/content/quorvel-content-reference.
 # The last lines are the ratios of the median wall times.
 set -euo pipefail
 top="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+jobs="$(nproc)"
+while getopts j: option; do
+    case "$option" in j) jobs="$OPTARG" ;; *) exit 2 ;; esac
+done
+shift $((OPTIND - 1))
 tree="${1:-/usr/include}"
 text="${2:-mutex}"
 build="${QUORVEL_BUILD:-$top/build}"
@@ -73,27 +80,21 @@ echo "  rg on the same file: $((rgkb / 1024)) MB"
 rm -rf "$tmp/big"
 
 # Wall times: the commands take turns, round after round, so that all of them see the same
-# machine (it may be busy with other work); the medians are compared.
-python3 - "${RUNS:-21}" "$bin" "$tree" "$text" <<'PY'
-import statistics, subprocess, sys, time
-runs, binary, tree, text = int(sys.argv[1]), sys.argv[2], sys.argv[3], sys.argv[4]
-commands = {
-    "quorvel": [binary, "-d", tree, "-t", text],
-    "rg -j1": ["rg", "-j1", "-n", "-F", "-a", "--no-ignore", "--", text, tree],
-    "quorvel -i": [binary, "-d", tree, "-t", text, "-i"],
-    "rg -j1 -i": ["rg", "-j1", "-n", "-F", "-a", "--no-ignore", "-i", "--", text, tree],
-    "quorvel -D": [binary, "-d", tree, "-t", text, "-D"],
-}
-times = {name: [] for name in commands}
-for round in range(runs + 2):
-    for name, command in commands.items():
-        start = time.perf_counter()
-        subprocess.run(command, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
-        if round >= 2:   # two rounds to warm the caches
-            times[name].append(time.perf_counter() - start)
-median = {name: statistics.median(t) for name, t in times.items()}
-print("median wall over %d rounds: " % runs + ", ".join(f"{n} {t*1000:.0f} ms" for n, t in median.items()))
-print(f"ratio quorvel/rg: {median['quorvel']/median['rg -j1']:.2f} (goal: at most 1.5)")
-print(f"ratio quorvel -i/rg -i: {median['quorvel -i']/median['rg -j1 -i']:.2f} (goal: at most 1.5)")
-print(f"ratio deep/plain: {median['quorvel -D']/median['quorvel']:.2f} (goal: at most 2)")
-PY
+# machine (it may be busy with other work).
+rg_args="-L -n -F -a --no-ignore"
+for j in 1 "$jobs"; do
+    echo "wall times, $j thread(s) each:"
+    python3 "$top/bench/alternate.py" "${RUNS:-11}" \
+        "quorvel=$bin -j$j -d $tree -t $text" "rg=rg -j$j $rg_args -- $text $tree" \
+        "quorvel -i=$bin -j$j -d $tree -t $text -i" "rg -i=rg -j$j $rg_args -i -- $text $tree" \
+        "quorvel -D=$bin -j$j -d $tree -t $text -D" \
+        --ratio "quorvel/rg:at most $([ "$j" = 1 ] && echo 1.2 || echo 1.0)" \
+        --ratio "quorvel -i/rg -i:at most $([ "$j" = 1 ] && echo 1.2 || echo 1.0)" --ratio "quorvel -D/quorvel:at most 1.5"
+done
+echo "wall times, 1 thread against 2:"
+python3 "$top/bench/alternate.py" "${RUNS:-11}" \
+    "quorvel -j1=$bin -j1 -d $tree -t $text" "quorvel -j2=$bin -j2 -d $tree -t $text" \
+    --ratio "quorvel -j1/quorvel -j2:the speed-up, at least 1.7"
+for j in 1 "$jobs"; do
+    echo "peak memory -j$j: $(($(peak "$bin" -j "$j" -d "$tree" -t "$text") / 1024)) MB (goal: at most $((30 + 10 * j)) MB)"
+done

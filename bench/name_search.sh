@@ -1,10 +1,16 @@
 #!/usr/bin/env bash
-# Name search over a real tree: quorvel-search against fd (one thread each), same run.
-# Usage: bench/name_search.sh [TREE] [PATTERN]     (default: /usr config)
-# Prints the hit counts, explains their difference, the peak memory, and as its last line
-# the ratio quorvel/fd of the median wall times.
+# Name search over a real tree: quorvel-search against fd, same run, on one thread each and on
+# N threads each (default: every core).
+# Usage: bench/name_search.sh [-j N] [TREE] [PATTERN]     (default: /usr config)
+# Prints the hit counts, explains their difference, the peak memory, and the ratios
+# quorvel/fd of the median and worst wall times.
 set -euo pipefail
 top="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+jobs="$(nproc)"
+while getopts j: option; do
+    case "$option" in j) jobs="$OPTARG" ;; *) exit 2 ;; esac
+done
+shift $((OPTIND - 1))
 tree="${1:-/usr}"
 pattern="${2:-config}"
 bin="${QUORVEL_SEARCH:-$top/build/cli/quorvel-search}"
@@ -12,7 +18,7 @@ fd="$(command -v fdfind || command -v fd)"
 [ -x "$bin" ] || { echo "build quorvel-search first (scripts/setup.sh)" >&2; exit 1; }
 
 ours=(-d "$tree" -n "$pattern" -i)
-theirs=(-j1 --no-ignore -i "$pattern" "$tree")
+theirs=(-L --no-ignore -i "$pattern" "$tree")
 
 tmp="$(mktemp -d)"
 trap 'rm -rf "$tmp"' EXIT
@@ -43,14 +49,13 @@ for p in sorted(rest)[:10]:
     print("  ", p)
 PY
 
-peak_kb=$( { /usr/bin/time -f '%M' "$bin" "${ours[@]}" > /dev/null; } 2>&1 | tail -n1 )
-echo "peak memory quorvel: $((peak_kb / 1024)) MB"
+for j in 1 "$jobs"; do
+    peak_kb=$( { /usr/bin/time -f '%M' "$bin" -j "$j" "${ours[@]}" > /dev/null; } 2>&1 | tail -n1 )
+    echo "peak memory quorvel -j$j: $((peak_kb / 1024)) MB (goal: at most $((30 + 10 * j)) MB)"
+done
 
-hyperfine -N -w 2 -r 15 --export-json "$tmp/h.json" "$bin ${ours[*]}" "$fd ${theirs[*]}" > /dev/null
-python3 - "$tmp/h.json" <<'PY'
-import json, sys
-r = json.load(open(sys.argv[1]))["results"]
-q, f = r[0]["median"], r[1]["median"]
-print(f"median wall: quorvel {q*1000:.1f} ms, fd -j1 {f*1000:.1f} ms")
-print(f"ratio quorvel/fd: {q/f:.2f}")
-PY
+echo "wall times, taking turns:"
+python3 "$top/bench/alternate.py" "${RUNS:-11}" \
+    "quorvel -j1=$bin -j1 ${ours[*]}" "fd -j1=$fd -j1 ${theirs[*]}" \
+    "quorvel -j$jobs=$bin -j$jobs ${ours[*]}" "fd -j$jobs=$fd -j$jobs ${theirs[*]}" \
+    --ratio "quorvel -j1/fd -j1:at most 1.0" --ratio "quorvel -j$jobs/fd -j$jobs:at most 1.0"

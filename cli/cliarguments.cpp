@@ -32,7 +32,10 @@ CliArguments parseCliArguments(const QStringList &arguments)
                                         QStringLiteral("Do not look inside archives (ZIP, RAR, 7z, tar, ...)."));
     const QCommandLineOption noDocuments(QStringLiteral("no-documents"),
                                          QStringLiteral("Search documents (Office, PDF, ...) in their bytes, not their text."));
-    parser.addOptions({dirs, names, text, exact, noRecursive, ignoreCase, deep, json, noArchives, noDocuments});
+    const QCommandLineOption jobs({QStringLiteral("j"), QStringLiteral("threads")},
+                                  QStringLiteral("Threads that search (default: one per core); with 1, one thread alone."),
+                                  QStringLiteral("N"));
+    parser.addOptions({dirs, names, text, exact, noRecursive, ignoreCase, deep, json, noArchives, noDocuments, jobs});
     const QCommandLineOption help = parser.addHelpOption();
     const QCommandLineOption version = parser.addVersionOption();
 
@@ -57,6 +60,15 @@ CliArguments parseCliArguments(const QStringList &arguments)
         result.action = CliArguments::Action::Error;
         result.message = QStringLiteral("Unexpected argument: %1").arg(parser.positionalArguments().first());
         return result;
+    }
+    if (parser.isSet(jobs)) {
+        bool ok = false;
+        result.workers = parser.value(jobs).toInt(&ok);
+        if (!ok || result.workers < 1 || result.workers > 1024) {
+            result.action = CliArguments::Action::Error;
+            result.message = QStringLiteral("-j needs a number of threads from 1 to 1024: %1").arg(parser.value(jobs));
+            return result;
+        }
     }
     result.form.dirText = parser.isSet(dirs) ? parser.value(dirs) : QDir::currentPath();
     result.form.nameText = parser.value(names);

@@ -12,6 +12,7 @@ struct CliArguments
     bool json = false;
     bool archives = true;    // --no-archives: archives are files like any other
     bool documents = true;   // --no-documents: documents are searched in their bytes
+    int workers = 0;         // -j N: threads that search (0: one per core)
     QString message;   // help text, version text or error
 };
 

@@ -82,6 +82,7 @@ int main(int argc, char *argv[])
     worker.setDiagnostics(standardErrorSink());
     worker.setReadArchives(args.archives);
     worker.setReadDocuments(args.documents);
+    worker.setWorkerCount(args.workers);
     printer.setOnOutputClosed([&worker] { worker.stopSearch(); });
     // Printed on the worker thread as each batch leaves it: nothing queues up.
     QObject::connect(&worker, &searchThread::PushGotFiles, &worker,

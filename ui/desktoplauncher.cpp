@@ -10,8 +10,11 @@ namespace {
 class PlatformLauncher : public DesktopLauncher
 {
 public:
-    void openFile(const QString &path) override { QDesktopServices::openUrl(localFileUrl(path)); }
-    void revealFile(const QString &path) override { revealInFileManager(path); }
+    bool openFile(const QString &path) override { return QDesktopServices::openUrl(localFileUrl(path)); }
+    void revealFiles(const QStringList &paths, const std::function<void()> &failed) override
+    {
+        revealInFileManager(paths, failed);
+    }
 };
 
 DesktopLauncher *installed = nullptr;

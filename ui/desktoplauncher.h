@@ -1,5 +1,9 @@
 #pragma once
 
+#include <QStringList>
+
+#include <functional>
+
 class QString;
 
 // How the result actions hand files to the desktop. The platform's launcher is used unless
@@ -9,10 +13,12 @@ class DesktopLauncher
 public:
     virtual ~DesktopLauncher() = default;
 
-    // Opens `path` with the application the desktop has for it.
-    virtual void openFile(const QString &path) = 0;
-    // Shows `path` selected in the file manager.
-    virtual void revealFile(const QString &path) = 0;
+    // Opens `path` with the application the desktop has for it; false when nothing could
+    // be asked to.
+    virtual bool openFile(const QString &path) = 0;
+    // Shows `paths`, all in one folder, selected in one file-manager window. `failed` runs,
+    // perhaps later, when neither the file manager nor the folder could be opened.
+    virtual void revealFiles(const QStringList &paths, const std::function<void()> &failed) = 0;
 
     static DesktopLauncher &current();
     // Not owned; nullptr brings back the platform's launcher.

@@ -1,7 +1,10 @@
 #pragma once
 
-class QString;
+#include <QStringList>
 
-// Shows the file or folder at `path` selected in a window of the desktop's file manager.
-// Asynchronous: returns before the file manager answers. One implementation per platform.
-void revealInFileManager(const QString &path);
+#include <functional>
+
+// Shows `paths`, all in one folder, selected in one window of the desktop's file manager.
+// Asynchronous: returns before the file manager answers; `failed` runs when nothing could be
+// shown. One implementation per platform.
+void revealInFileManager(const QStringList &paths, const std::function<void()> &failed);

@@ -4,7 +4,7 @@
 
 #include <QDBusConnection>
 
-void revealInFileManager(const QString &path)
+void revealInFileManager(const QStringList &paths, const std::function<void()> &failed)
 {
-    revealThroughFileManager1(QDBusConnection::sessionBus(), path);
+    revealThroughFileManager1(QDBusConnection::sessionBus(), paths, failed);
 }

@@ -1,5 +1,6 @@
 #include "mainwindow.h"
 
+#include "completionguard.h"
 #include "mainwindowform.h"
 #include "resultmodel.h"
 #include "walk/searchthread.h"
@@ -34,9 +35,21 @@ static void loadImages()
     Q_UNUSED(registered)
 }
 
+// The history fields propose earlier texts in a list below the field and never fill one in:
+// an inline completion would be searched by the button, and the first Return would only
+// accept it.
+static void proposeFromHistory(QComboBox *combo)
+{
+    QCompleter *completer = combo->completer();
+    completer->setCaseSensitivity(Qt::CaseSensitive);
+    completer->setCompletionMode(QCompleter::PopupCompletion);
+    CompletionGuard::install(completer);
+}
+
 MainWindow::MainWindow(const WindowEnvironment &environment, QWidget *parent)
     : QMainWindow(parent)
     , ui(new MainWindowForm)
+    , environment(environment)
     , driveListText(environment.driveListText)
 {
     loadImages();
@@ -63,8 +76,13 @@ MainWindow::MainWindow(const WindowEnvironment &environment, QWidget *parent)
     auto *fileSystem = new QFileSystemModel(dirCompleter);
     fileSystem->setRootPath(QString());
     dirCompleter->setModel(fileSystem);
-    dirCompleter->setCaseSensitivity(Qt::CaseInsensitive);
+    // Case-sensitive, like the histories: the combo box picks a listed item of other case
+    // when its completer ignores case, and the search would then not be what was typed.
+    dirCompleter->setCaseSensitivity(Qt::CaseSensitive);
     ui->comboBox_Dir->setCompleter(dirCompleter);
+    CompletionGuard::install(dirCompleter);
+    proposeFromHistory(ui->comboBoxForFind);
+    proposeFromHistory(ui->comboBoxForGrep);
 
     if (environment.addTrayIcon)
         environment.addTrayIcon(this);
@@ -104,6 +122,10 @@ MainWindow::MainWindow(const WindowEnvironment &environment, QWidget *parent)
     showTimer->start(0);
 
     watchShowNowFile(environment.showNowFile);
+
+    findPresetCount = ui->comboBoxForFind->count();
+    if (environment.remembersState)
+        restoreRemembered();
 }
 
 MainWindow::~MainWindow()
@@ -111,6 +133,8 @@ MainWindow::~MainWindow()
     // Whatever ends the program, the worker must be gone before the window's children are.
     searchWorker->stopSearch();
     searchWorker->wait();
+    if (environment.remembersState)
+        saveRemembered();
     delete ui;
 }
 
@@ -169,9 +193,22 @@ void MainWindow::setInitialDir(const QString &dirText)
     }
 }
 
+// A later start asks for the window, perhaps with a folder to search: it is taken as a first
+// start with that folder would take it, and the window comes to the front.
 void MainWindow::do_show()
 {
-    show();
+    if (environment.handOffFolder) {
+        const QString folder = environment.handOffFolder(shownowPath);
+        // One write may be reported more than once; the folder is taken once.
+        if (!folder.isEmpty() && folder != ui->comboBox_Dir->currentText())
+            setInitialDir(folder);
+    }
+    if (isMinimized())
+        showNormal();
+    else
+        show();
+    raise();
+    activateWindow();
 }
 
 // The hand-off file is watched by path. When it is replaced rather than rewritten, or

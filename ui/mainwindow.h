@@ -9,6 +9,7 @@
 #include <QMainWindow>
 #include <QPair>
 #include <QString>
+#include <QStringList>
 
 class MainWindowForm;
 class QLabel;
@@ -58,13 +59,20 @@ private:
     bool searchRunning() const;
     void resetResults();
     void setSearchButtonRunning(bool running);
+    void showCount();
+    void reportCannotOpen(const QString &path);   // in the status bar   // "找到目标数:" and the hits received
     bool showBatch(const QString &dirName, const QList<TFileInfo> &hits);
     void insertBuiltRows(bool evenIfNotDue);
     void wakeDisplay();
     void paceDisplay();
+    void restoreRemembered();
+    void saveRemembered() const;
+    void rememberSearchedDirectory(const QString &dirText);
+    QString chooserStartDir() const;
 
     MainWindowForm *ui;
     searchThread *searchWorker = nullptr;
+    WindowEnvironment environment;
     QString driveListText;               // offered first in the directory field
     QString browseStartDir = QStringLiteral(".");
     bool stopShowing = false;
@@ -82,4 +90,6 @@ private:
     bool stopSummaryShown = false;       // the "停止显示" summary stays until a batch is shown
     bool searchFinishPending = false;    // started, and its finish not yet handled
     DisplayPacing displayPacing;         // how often a long table is updated
+    int findPresetCount = 0;             // the file-name list's presets, before any history
+    QStringList searchedDirs;            // directory texts searched, oldest first, remembered
 };

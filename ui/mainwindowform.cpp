@@ -158,6 +158,8 @@ void MainWindowForm::setupForm(QMainWindow *window)
     tableView_result->setEditTriggers(QAbstractItemView::NoEditTriggers);
     tableView_result->setSelectionBehavior(QAbstractItemView::SelectRows);
     tableView_result->setShowGrid(false);
+    // Rows stay in arrival order, and no sort arrow shows, until the user sorts.
+    tableView_result->horizontalHeader()->setSortIndicator(-1, Qt::AscendingOrder);
     tableView_result->setSortingEnabled(true);
     tableView_result->verticalHeader()->setVisible(true);
     gridLayout->addWidget(tableView_result, 1, 0, 1, 2);

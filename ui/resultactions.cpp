@@ -4,13 +4,18 @@
 #include "clipboardfiles.h"
 #include "desktoplauncher.h"
 #include "filedropblocks.h"
+#include "localfileurl.h"
 #include "mainwindowform.h"
 #include "messageboxes.h"
 #include "resultrows.h"
 #include "rowdescription.h"
 
 #include <QClipboard>
+#include <QDir>
 #include <QFileInfo>
+#include <QHash>
+#include <QPointer>
+#include <QStatusBar>
 #include <QGuiApplication>
 #include <QSet>
 #include <QTableView>
@@ -25,6 +30,8 @@ namespace {
 // Opening and revealing ask before more than 3 rows, copying and cutting before more than 29.
 constexpr int openWithoutAsking = 3;
 constexpr int copyWithoutAsking = 29;
+// Long enough to read a path.
+constexpr int cannotOpenMessageMs = 10000;
 
 // True when the action may go on: at most `threshold` rows, or the user said Yes.
 bool confirmRowCount(QWidget *window, int rows, int threshold, const QString &message)
@@ -46,6 +53,25 @@ QStringList existingTargets(const QList<ResultRow> &rows)
             targets.append(target);
     }
     return targets;
+}
+
+// The targets by folder, folders in the order they first appear, each file once: the file
+// manager shows one folder's files in one window.
+QList<QStringList> targetsByFolder(const QStringList &targets)
+{
+    QList<QStringList> groups;
+    QHash<QString, qsizetype> groupOfFolder;
+    for (const QString &target : targets) {
+        const QString folder = QFileInfo(localFileUrl(target).toLocalFile()).absolutePath();
+        auto known = groupOfFolder.constFind(folder);
+        if (known == groupOfFolder.constEnd()) {
+            groupOfFolder.insert(folder, groups.size());
+            groups.append(QStringList{target});
+        } else if (!groups[*known].contains(target)) {
+            groups[*known].append(target);
+        }
+    }
+    return groups;
 }
 
 void putFilesOnClipboard(QWidget *window, const QAbstractItemView *table, bool copy)
@@ -92,8 +118,15 @@ void MainWindow::do_openFileDefault()
     const QList<ResultRow> rows = selectedResultRows(ui->tableView_result);
     if (!confirmRowCount(this, rows.size(), openWithoutAsking, tr("执行%1个打开操作，是否继续？")))
         return;
-    for (const QString &target : existingTargets(rows))
-        DesktopLauncher::current().openFile(target);
+    for (const QString &target : existingTargets(rows)) {
+        if (!DesktopLauncher::current().openFile(target))
+            reportCannotOpen(target);
+    }
+}
+
+void MainWindow::reportCannotOpen(const QString &path)
+{
+    statusBar()->showMessage(tr("无法打开: %1").arg(QDir::toNativeSeparators(path)), cannotOpenMessageMs);
 }
 
 void MainWindow::do_openExplorerDir()
@@ -101,8 +134,14 @@ void MainWindow::do_openExplorerDir()
     const QList<ResultRow> rows = selectedResultRows(ui->tableView_result);
     if (!confirmRowCount(this, rows.size(), openWithoutAsking, tr("执行%1个打开操作，是否继续？")))
         return;
-    for (const QString &target : existingTargets(rows))
-        DesktopLauncher::current().revealFile(target);
+    const QPointer<MainWindow> self(this);
+    for (const QStringList &files : targetsByFolder(existingTargets(rows))) {
+        const QString first = files.first();
+        DesktopLauncher::current().revealFiles(files, [self, first] {
+            if (self)
+                self->reportCannotOpen(first);
+        });
+    }
 }
 
 void MainWindow::do_copyfiles()

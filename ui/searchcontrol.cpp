@@ -11,6 +11,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFileInfo>
 #include <QItemSelectionModel>
 #include <QKeyEvent>
 #include <QLabel>
@@ -43,6 +44,11 @@ void appendToHistory(QComboBox *combo)
 bool MainWindow::searchRunning() const
 {
     return searchWorker->isRunning() || searchFinishPending;
+}
+
+void MainWindow::showCount()
+{
+    countLabel->setText(tr("找到目标数:") + QString::number(totalFound));
 }
 
 void MainWindow::setSearchButtonRunning(bool running)
@@ -101,6 +107,7 @@ void MainWindow::do_search()
     const bool accepted = assembleSearchRequest(form, request, error);
     if (error.kind == SearchFormError::NothingToSearch) {
         MessageBoxes::warning(this, error.title(), error.text());
+        showCount();
         return;
     }
     // Line numbers and line texts only mean something in a content search.
@@ -109,11 +116,15 @@ void MainWindow::do_search()
     ui->tableView_result->setColumnHidden(ResultModel::TextColumn, !contentSearch);
     if (!accepted) {
         MessageBoxes::warning(this, error.title(), error.text());
+        showCount();
         return;
     }
 
     appendToHistory(ui->comboBoxForFind);
     appendToHistory(ui->comboBoxForGrep);
+    rememberSearchedDirectory(form.dirText);
+    if (environment.remembersState)
+        saveRemembered();   // a program that ends unexpectedly still keeps its histories
     setSearchButtonRunning(true);
 
     searchWorker->setSearchParam(request.roots, request.namePatterns, request.grepText,
@@ -129,12 +140,24 @@ void MainWindow::do_search()
 
 void MainWindow::do_brower_targetdir()
 {
-    const QString chosen = DirectoryChooser::choose(this, tr("选择查找路径"), browseStartDir);
+    const QString chosen = DirectoryChooser::choose(this, tr("选择查找路径"), chooserStartDir());
     if (chosen.isEmpty())
         return;
     QComboBox *dirs = ui->comboBox_Dir;
     dirs->addItem(chosen);
     dirs->setCurrentIndex(dirs->count() - 1);
+}
+
+// The chooser opens at the first existing folder of the directory field, else where the
+// program was asked to start.
+QString MainWindow::chooserStartDir() const
+{
+    const QStringList parts = ui->comboBox_Dir->currentText().split(QLatin1Char(';'));
+    for (const QString &part : parts) {
+        if (!part.trimmed().isEmpty() && QFileInfo(part).isDir())
+            return part;
+    }
+    return browseStartDir;
 }
 
 void MainWindow::do_resume_searchFileIcon()
@@ -143,9 +166,12 @@ void MainWindow::do_resume_searchFileIcon()
     ui->tableView_result->resizeColumnsToContents();
     setSearchButtonRunning(false);
     if (!stopSummaryShown)
-        countLabel->setText(tr("找到目标数:") + QString::number(totalFound));
+        showCount();
     QApplication::alert(this, 0);
     busyBar->hide();
+    // A search sent to the background tells its end through the notification area.
+    if ((isHidden() || isMinimized()) && environment.notify)
+        environment.notify(this, tr("搜索完成，找到目标数:%1").arg(totalFound));
 }
 
 void MainWindow::keyPressEvent(QKeyEvent *event)

@@ -18,4 +18,10 @@ struct WindowEnvironment
     QString driveListText;
     // Makes the notification-area icon as a child of the window; may be empty.
     std::function<void(QWidget *window)> addTrayIcon;
+    // The folder a later start handed over in the hand-off file, empty for none; may be empty.
+    std::function<QString(const QString &handOffFile)> handOffFolder;
+    // Tells the user something while the window is out of sight; may be empty.
+    std::function<void(QWidget *window, const QString &text)> notify;
+    // Whether the window keeps its histories, options and layout across starts.
+    bool remembersState = false;
 };

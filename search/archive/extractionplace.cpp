@@ -3,8 +3,11 @@
 #include <QFile>
 #include <QStandardPaths>
 
-ExtractionPlace::ExtractionPlace(const QString &folder)
+#include <algorithm>
+
+ExtractionPlace::ExtractionPlace(const QString &folder, std::shared_ptr<std::atomic<unsigned>> numbering)
     : requested_(folder.isEmpty() ? QStringLiteral("tmp") : folder)
+    , numbering_(std::move(numbering))
 {
 }
 
@@ -53,7 +56,14 @@ std::string ExtractionPlace::clearedPath(const char *fileName)
     if (slot.path.empty()) {
         if (folder().empty())
             return std::string();
-        const std::string path = folder() + '/' + fileName;
+        if (numbering_) {
+            number_ = numbering_->fetch_add(1);
+            numbering_.reset();
+        }
+        std::string name = fileName;
+        if (number_ > 0)
+            name.insert(std::min(name.find('.'), name.size()), '.' + std::to_string(number_));
+        const std::string path = folder() + '/' + name;
         slot.lock = extraction::lockName(path);
         if (slot.lock < 0 || !extraction::clearName(path))
             return useUniqueName(slot, path) && extraction::clearName(slot.path) ? slot.path : std::string();

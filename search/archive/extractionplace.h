@@ -2,7 +2,9 @@
 
 #include <QString>
 
+#include <atomic>
 #include <map>
+#include <memory>
 #include <string>
 
 // Where one search extracts archive entries: "zip.tmp" and "rar.tmp" in the folder it names
@@ -12,10 +14,13 @@
 // another search holds, or that cannot be cleared (a folder with files in it), gives way to a
 // uniquely named file beside it, removed again at the end. Nothing is touched before the first
 // entry is extracted.
+// Each worker of a parallel search has its own place, numbered from a counter they share when
+// it first extracts: number 0 has the names above, number N the same names numbered
+// ("zip.N.tmp"), so a search that extracts on one worker only uses the plain names.
 class ExtractionPlace
 {
 public:
-    explicit ExtractionPlace(const QString &folder);
+    explicit ExtractionPlace(const QString &folder, std::shared_ptr<std::atomic<unsigned>> numbering = {});
     ~ExtractionPlace();
     ExtractionPlace(const ExtractionPlace &) = delete;
     ExtractionPlace &operator=(const ExtractionPlace &) = delete;
@@ -40,6 +45,8 @@ private:
     bool useUniqueName(Slot &slot, const std::string &besides);
 
     QString requested_;
+    std::shared_ptr<std::atomic<unsigned>> numbering_;
+    unsigned number_ = 0;
     std::string folder_;
     bool folderChosen_ = false;
     std::map<std::string, Slot> slots_;

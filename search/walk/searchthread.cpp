@@ -6,6 +6,7 @@
 #include "content/systemcodec.h"
 #include "walk/directorywalk.h"
 #include "walk/mounttable.h"
+#include "walk/parallelwalk.h"
 
 #include <QTextCodec>
 
@@ -74,7 +75,15 @@ void searchThread::stopSearch()
 void searchThread::run()
 {
     const MountTable mounts = MountTable::load();
-    {
+    if (workerCount > 1) {
+        ParallelWalk walk(*options, mounts, recursive, unsigned(workerCount),
+                          [this](const QString &dirName, QList<TFileInfo> &hits) { emit PushGotFiles(dirName, hits); });
+        for (const QDir &dir : qAsConst(dirList)) {
+            if (isInterruptionRequested())
+                break;
+            walk.searchRoot(dir.absolutePath());
+        }
+    } else {
         // One content search for the whole run: its plan is made once, not once per file.
         std::unique_ptr<ContentSearch> content;
         if (!options->grepText.isEmpty())

@@ -33,6 +33,10 @@ public:
     // Whether archives are opened and documents read for their text (both unless set).
     void setReadArchives(bool read) { options->archives = read; }
     void setReadDocuments(bool read) { options->documents = read; }
+    // Threads that search (QThread::idealThreadCount() unless set). With 1 the search runs on
+    // this thread alone; with more, batches come in the same order with the same hits.
+    void setWorkerCount(int count) { workerCount = count > 0 ? count : QThread::idealThreadCount(); }
+    int workers() const { return workerCount; }
     // Asks a running search to stop; returns at once. No batch is sent after the worker sees it.
     void stopSearch();
 
@@ -49,6 +53,7 @@ private:
     QList<QDir> dirList;
     bool recursive = true;
     std::unique_ptr<TSearchOptions> options;   // the rest of the request
+    int workerCount = QThread::idealThreadCount();
 
     // Counts finished runs. The GUI thread reads it before it touches the request again, which
     // makes the hand-over from the worker visible to the thread sanitizer too (Qt's own wait is

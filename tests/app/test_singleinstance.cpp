@@ -14,7 +14,6 @@
 #include <QDeadlineTimer>
 #include <QFileInfo>
 #include <QProcess>
-#include <QRegularExpression>
 #include <QTest>
 
 #include <functional>
@@ -71,7 +70,7 @@ class TestSingleInstance : public QObject
 private slots:
     void lockIsPerPathExclusiveAndDiesWithItsHolder();
     void exactlyOneOfSimultaneousStartsRuns();
-    void secondStartShowsTheHiddenWindowAndKeepsItsDirectory();
+    void secondStartShowsTheHiddenWindowWithItsFolder();
     void lockOfAKilledInstanceDoesNotBlockAndCopiesRunSideBySide();
 };
 
@@ -83,11 +82,9 @@ void TestSingleInstance::lockIsPerPathExclusiveAndDiesWithItsHolder()
     QCOMPARE(SingleApplication::instanceKey(tree.path(QStringLiteral("b/../a/quorvel"))), key);
     QCOMPARE(SingleApplication::instanceKey(tree.link(QStringLiteral("link-to-a"), a)), key);
     QVERIFY(SingleApplication::instanceKey(tree.file(QStringLiteral("b/quorvel"), "x")) != key);
-    QVERIFY(QRegularExpression(QStringLiteral("^quorvel-[A-Za-z0-9-]+$")).match(key).hasMatch());
 
     InstanceLock first(key), second(key);
     QCOMPARE(first.tryAcquire(), InstanceLock::Acquired);
-    QCOMPARE(first.tryAcquire(), InstanceLock::Acquired);   // again: still ours
     QCOMPARE(second.tryAcquire(), InstanceLock::HeldElsewhere);
     first.release();
     QCOMPARE(second.tryAcquire(), InstanceLock::Acquired);
@@ -119,7 +116,7 @@ void TestSingleInstance::exactlyOneOfSimultaneousStartsRuns()
         };
         QVERIFY(waitFor([&] { return finished() == 2; }, 60000));
         const QByteArray stamp = readAll(tree.path(QStringLiteral("shownow.cmd")));
-        QCOMPARE(stamp.size(), 23);
+        QCOMPARE(stamp.split('\n'), (QList<QByteArray>{stamp.left(23), tree.root().toUtf8()}));
         QTest::qWait(300);
         QCOMPARE(finished(), 2);   // the winner keeps running
         QVERIFY(lockIsHeld(SingleApplication::instanceKey(program)));
@@ -135,7 +132,7 @@ void TestSingleInstance::exactlyOneOfSimultaneousStartsRuns()
     }
 }
 
-void TestSingleInstance::secondStartShowsTheHiddenWindowAndKeepsItsDirectory()
+void TestSingleInstance::secondStartShowsTheHiddenWindowWithItsFolder()
 {
     // This process plays the running instance of a copy that shares its folder, and so its
     // state folder and hand-off file.
@@ -155,11 +152,12 @@ void TestSingleInstance::secondStartShowsTheHiddenWindowAndKeepsItsDirectory()
     QTest::qWait(100);
     window.hide();
 
-    auto second = startProgram(program, {tree.dir(QStringLiteral("asked for later"))});
+    const QString asked = tree.dir(QStringLiteral("asked for later"));
+    auto second = startProgram(program, {asked});
     QVERIFY(second->waitForFinished(60000));
     QVERIFY(second->exitStatus() == QProcess::NormalExit && second->exitCode() == 0);
     QTRY_VERIFY_WITH_TIMEOUT(window.isVisible(), 10000);
-    QCOMPARE(window.findChild<QComboBox *>(QStringLiteral("comboBox_Dir"))->currentText(), ownDir);
+    QTRY_COMPARE(window.findChild<QComboBox *>(QStringLiteral("comboBox_Dir"))->currentText(), asked);
     QFile::remove(program);
 }
 

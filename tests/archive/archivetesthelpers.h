@@ -46,6 +46,17 @@ inline QStringList hitNames(const QList<TFileInfo> &hits)
     return names;
 }
 
+// Hits as "name" or "name:line:text", "/" between an archive's parts, sorted.
+inline QStringList hitTexts(const QList<TFileInfo> &hits)
+{
+    QStringList texts;
+    for (const TFileInfo &hit : hits)
+        texts.append(QDir::fromNativeSeparators(hit.fileName)
+                     + (hit.lineNo ? ':' + QString::number(hit.lineNo) + ':' + hit.lineText : QString()));
+    texts.sort();
+    return texts;
+}
+
 // "a.zip", "sub", "x.txt" -> "a.zip" + separator + "sub" + separator + "x.txt"
 inline QString inArchive(const QStringList &parts)
 {

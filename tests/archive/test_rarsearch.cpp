@@ -12,25 +12,6 @@
 
 // RAR archives: the UnRAR-shaped reader on its own (records, extraction, the callback
 // dialogue), and what the search makes of volumes, passwords and damage.
-class RarSearchTest : public QObject
-{
-    Q_OBJECT
-
-private slots:
-    void extractionIsMadeAfresh();
-    void callbackMayRetryOrNameAnotherVolume();
-    void processDataCanCancel();
-    void encryptedEntryEndsTheArchiveWithItsMessage();
-    void damagedHeaderEndsTheArchive();
-    void volumeSets_data();
-    void volumeSets();
-    void missingVolumeGivesUpWithoutAsking();
-    void volumeNames_data();
-    void volumeNames();
-
-private:
-    TempTree tree_;
-};
 
 namespace {
 
@@ -88,205 +69,169 @@ QByteArray notices(const QStringList &volumes)
     return out;
 }
 
-QByteArray volumePrompt(const QByteArray &volume)
-{
-    return "\n\nVolume " + volume + " is required\nPossible options:\n\nEnter - try again"
-           + "\n'R'   - specify a new volume name\n'Q'   - quit\nEnter your choice: ";
-}
-
 } // namespace
 
-void RarSearchTest::extractionIsMadeAfresh()
+class RarSearchTest : public QObject
 {
-    const QString victim = tree_.file("fresh/victim.txt", "keep me");
-    const QString dest = tree_.link("fresh/out.tmp", victim);
-    Archive arc(tree_.file("fresh/x.rar", rar4Archive({{"a.txt", "new"}, {"d", "", true}, {"b.txt", "b"}})));
-    QCOMPARE(arc.read(), ERAR_SUCCESS);
-    QCOMPARE(arc.extract(dest), ERAR_SUCCESS);  // never through a link standing there
-    QCOMPARE(readFile(victim), QByteArray("keep me"));
-    QVERIFY(!QFileInfo(dest).isSymLink());
-    QCOMPARE(readFile(dest), QByteArray("new"));
-    QCOMPARE(arc.read(), ERAR_SUCCESS);
-    QCOMPARE(arc.extract(dest), ERAR_SUCCESS);  // a directory entry: a directory at the name
-    QVERIFY(QFileInfo(dest).isDir() && QDir().rmdir(dest));
-    tree_.file("fresh/out.tmp", "longer leftovers");
-    QCOMPARE(arc.read(), ERAR_SUCCESS);
-    QCOMPARE(arc.extract(dest), ERAR_SUCCESS);
-    QCOMPARE(readFile(dest), QByteArray("b"));
-}
+    Q_OBJECT
 
-void RarSearchTest::callbackMayRetryOrNameAnotherVolume()
-{
-    const QByteArray data = lines(3000);
-    const QList<QByteArray> volumes = rar4Volumes({{"data.bin", data}}, {20000, true, true});
-    QCOMPARE(volumes.size(), 3);
-    Dialogue dialogue;
-    int asked = 0;
-    dialogue.answer = [&](unsigned int msg, wchar_t *name, intptr_t mode) {
-        if (msg != UCM_CHANGEVOLUMEW || mode != RAR_VOL_ASK || ++asked == 1)
-            return 0;  // the first time: try the same name again
-        if (asked > 2)
-            return -1;
-        // The rest of the set turned up renamed; it goes on by the new name's numbering.
-        tree_.file("ask/moved/w.part2.rar", volumes.at(1));
-        tree_.file("ask/moved/w.part3.rar", volumes.at(2));
-        std::wcscpy(name, tree_.path("ask/moved/w.part2.rar").toStdWString().c_str());
-        return 0;
-    };
-    Archive arc(tree_.file("ask/v.part1.rar", volumes.at(0)), &dialogue);
-    QCOMPARE(arc.read(), ERAR_SUCCESS);
-    QCOMPARE(arc.extract(tree_.path("ask/out.tmp")), ERAR_SUCCESS);
-    QCOMPARE(readFile(tree_.path("ask/out.tmp")), data);
-    const QString moved = tree_.path("ask/moved/w.part2.rar");
-    QCOMPARE(dialogue.volumes, (std::vector<std::pair<intptr_t, QString>>{
-                                   {RAR_VOL_ASK, tree_.path("ask/v.part2.rar")}, {RAR_VOL_ASK, tree_.path("ask/v.part2.rar")},
-                                   {RAR_VOL_NOTIFY, moved}, {RAR_VOL_NOTIFY, tree_.path("ask/moved/w.part3.rar")}}));
-}
+    TempTree tree_;
 
-void RarSearchTest::processDataCanCancel()
-{
-    QByteArray big(1 << 20, 'b');
-    const QString path = tree_.file("cancel/c.rar", rar4Archive({{"big", big}}));
-    int pieces = 0;
-    Dialogue dialogue;
-    dialogue.answer = [&](unsigned int msg, wchar_t *, intptr_t) { return msg == UCM_PROCESSDATA && ++pieces == 2 ? -1 : 0; };
-    Archive arc(path, &dialogue);
-    QCOMPARE(arc.read(), ERAR_SUCCESS);
-    QVERIFY(arc.extract(tree_.path("cancel/out.tmp")) != ERAR_SUCCESS);
-    QCOMPARE(pieces, 2);
-    QVERIFY(QFileInfo(tree_.path("cancel/out.tmp")).size() < big.size());
-}
+private slots:
+    void callbackMayRetryOrNameAnotherVolume()
+    {
+        const QByteArray data = lines(3000);
+        const QList<QByteArray> volumes = rar4Volumes({{"data.bin", data}}, {20000, true, true});
+        QCOMPARE(volumes.size(), 3);
+        Dialogue dialogue;
+        int asked = 0;
+        dialogue.answer = [&](unsigned int msg, wchar_t *name, intptr_t mode) {
+            if (msg != UCM_CHANGEVOLUMEW || mode != RAR_VOL_ASK || ++asked == 1)
+                return 0;  // the first time: try the same name again
+            if (asked > 2)
+                return -1;
+            // The rest of the set turned up renamed; it goes on by the new name's numbering.
+            tree_.file("ask/moved/w.part2.rar", volumes.at(1));
+            tree_.file("ask/moved/w.part3.rar", volumes.at(2));
+            std::wcscpy(name, tree_.path("ask/moved/w.part2.rar").toStdWString().c_str());
+            return 0;
+        };
+        Archive arc(tree_.file("ask/v.part1.rar", volumes.at(0)), &dialogue);
+        QCOMPARE(arc.read(), ERAR_SUCCESS);
+        QCOMPARE(arc.extract(tree_.path("ask/out.tmp")), ERAR_SUCCESS);
+        QCOMPARE(readFile(tree_.path("ask/out.tmp")), data);
+        const QString moved = tree_.path("ask/moved/w.part2.rar");
+        QCOMPARE(dialogue.volumes, (std::vector<std::pair<intptr_t, QString>>{
+                                       {RAR_VOL_ASK, tree_.path("ask/v.part2.rar")}, {RAR_VOL_ASK, tree_.path("ask/v.part2.rar")},
+                                       {RAR_VOL_NOTIFY, moved}, {RAR_VOL_NOTIFY, tree_.path("ask/moved/w.part3.rar")}}));
+    }
 
-void RarSearchTest::encryptedEntryEndsTheArchiveWithItsMessage()
-{
-    const QString temp = tree_.dir("crypt/tmp");
-    const QString rar = tree_.file("crypt/e.rar", rar4Archive({{"a.txt", "first"}, {"b.txt", "secret!!", false, true},
-                                                               {"c.txt", "third"}}));
-    ArchiveSearch names({"*"});
-    QCOMPARE(names.run(rar).size(), 3);
-    QCOMPARE(names.messages(), QByteArray());
-    ArchiveSearch content({"*"}, "first", temp);
-    QCOMPARE(content.run(rar), QList<TFileInfo>({{inArchive({"e.rar", "a.txt"}), 1, "first"}}));
-    QCOMPARE(content.messages(), QByteArray("\nPassword required: Password for encrypted file or header is not specified"));
-    // Entries that do not match are skipped, encrypted or not.
-    ArchiveSearch skipped({"c.txt"}, "x", temp);
-    skipped.run(rar);
-    QCOMPARE(skipped.messages(), QByteArray());
-    QCOMPARE(readFile(temp + "/rar.tmp"), QByteArray("third"));
-}
+    void processDataCanCancel()
+    {
+        QByteArray big(1 << 20, 'b');
+        const QString path = tree_.file("cancel/c.rar", rar4Archive({{"big", big}}));
+        int pieces = 0;
+        Dialogue dialogue;
+        dialogue.answer = [&](unsigned int msg, wchar_t *, intptr_t) { return msg == UCM_PROCESSDATA && ++pieces == 2 ? -1 : 0; };
+        Archive arc(path, &dialogue);
+        QCOMPARE(arc.read(), ERAR_SUCCESS);
+        QVERIFY(arc.extract(tree_.path("cancel/out.tmp")) != ERAR_SUCCESS);
+        QCOMPARE(pieces, 2);
+        QVERIFY(QFileInfo(tree_.path("cancel/out.tmp")).size() < big.size());
+    }
 
-void RarSearchTest::damagedHeaderEndsTheArchive()
-{
-    // A header whose CRC no longer fits ends the archive; what came before stays.
-    QByteArray bytes = rar4Archive({{"one.txt", "1"}, {"two.txt", "2"}, {"three.txt", "3"}});
-    bytes[bytes.indexOf("two.txt") + 1] = 'X';
-    const QString damaged = tree_.file("damaged/d.rar", bytes);
-    ArchiveSearch search({"*"});
-    QCOMPARE(hitNames(search.run(damaged)), QStringList({inArchive({"d.rar", "one.txt"})}));
-    QCOMPARE(search.messages(), "\n" + QFile::encodeName(damaged) + ": archive header or data are damaged");
-}
+    void encryptedEntryEndsTheArchiveWithItsMessage()
+    {
+        const QString temp = tree_.dir("crypt/tmp");
+        const QString rar = tree_.file("crypt/e.rar", rar4Archive({{"a.txt", "first"}, {"b.txt", "secret!!", false, true},
+                                                                   {"c.txt", "third"}}));
+        ArchiveSearch names({"*"});
+        QCOMPARE(names.run(rar).size(), 3);
+        QCOMPARE(names.messages(), QByteArray());
+        ArchiveSearch content({"*"}, "first", temp);
+        QCOMPARE(content.run(rar), QList<TFileInfo>({{inArchive({"e.rar", "a.txt"}), 1, "first"}}));
+        QCOMPARE(content.messages(), QByteArray("\nPassword required: Password for encrypted file or header is not specified"));
+        // Entries that do not match are skipped, encrypted or not.
+        ArchiveSearch skipped({"c.txt"}, "x", temp);
+        skipped.run(rar);
+        QCOMPARE(skipped.messages(), QByteArray());
+        QCOMPARE(readFile(temp + "/rar.tmp"), QByteArray("third"));
+    }
 
-void RarSearchTest::volumeSets_data()
-{
-    QTest::addColumn<QStringList>("names");
-    QTest::addColumn<bool>("newNumbering");
-    QTest::addColumn<bool>("firstVolumeFlag");
-    QTest::newRow("numbered") << QStringList{"s.part1.rar", "s.part2.rar", "s.part3.rar"} << true << true;
-    QTest::newRow("by extension") << QStringList{"s.rar", "s.r00", "s.r01"} << false << true;
-    // Sets from before the first-volume flag: a later volume starts inside a file.
-    QTest::newRow("no first-volume flag") << QStringList{"s.part1.rar", "s.part2.rar", "s.part3.rar"} << true << false;
-}
+    void damagedHeaderEndsTheArchive()
+    {
+        // A header whose CRC no longer fits ends the archive; what came before stays.
+        QByteArray bytes = rar4Archive({{"one.txt", "1"}, {"two.txt", "2"}, {"three.txt", "3"}});
+        bytes[bytes.indexOf("two.txt") + 1] = 'X';
+        const QString damaged = tree_.file("damaged/d.rar", bytes);
+        ArchiveSearch search({"*"});
+        QCOMPARE(hitNames(search.run(damaged)), QStringList({inArchive({"d.rar", "one.txt"})}));
+        QCOMPARE(search.messages(), "\n" + QFile::encodeName(damaged) + ": archive header or data are damaged");
+    }
 
-void RarSearchTest::volumeSets()
-{
-    QFETCH(QStringList, names);
-    QFETCH(bool, newNumbering);
-    QFETCH(bool, firstVolumeFlag);
-    const QString folder = QString("volumes/") + QTest::currentDataTag() + "/";
-    const QByteArray big = lines(3000, 2500);
-    const QList<QByteArray> volumes = rar4Volumes({{"before.txt", "b"}, {"big.txt", big}, {"after.txt", lines(800)}},
-                                                  {20000, newNumbering, firstVolumeFlag});
-    QCOMPARE(volumes.size(), 3);
-    QStringList paths;
-    for (int i = 0; i < 3; ++i)
-        paths.append(tree_.file(folder + names.at(i), volumes.at(i)));
-    // Every volume is met by the walk; the entries are found once, from the first.
-    ArchiveSearch search({"*"});
-    QList<TFileInfo> hits;
-    for (const QString &path : paths)
-        hits += search.run(path);
-    QCOMPARE(hitNames(hits), QStringList({inArchive({names.at(0), "before.txt"}), inArchive({names.at(0), "big.txt"}),
-                                          inArchive({names.at(0), "after.txt"})}));
-    QCOMPARE(search.messages(), notices(paths.mid(1)));
-    const QString temp = tree_.dir(folder + "tmp");
-    ArchiveSearch content({"big.txt"}, "needle", temp);
-    QCOMPARE(content.run(paths.at(0)), QList<TFileInfo>({{inArchive({names.at(0), "big.txt"}), 2500, "rar line 2500 needle"}}));
-    QCOMPARE(content.messages(), notices(paths.mid(1)));
-    QCOMPARE(readFile(temp + "/rar.tmp"), big);
-    // Without the first volume, a numbered set is read from the second (the third is read on
-    // from it, not again); "s.r00" is no archive name.
-    QVERIFY(QFile::remove(paths.at(0)));
-    const QStringList fromSecond = {inArchive({names.at(1), "big.txt"}), inArchive({names.at(1), "after.txt"})};
-    QCOMPARE(hitNames(search.run(paths.at(1))), newNumbering ? fromSecond : QStringList());
-    QCOMPARE(search.run(paths.at(2)), QList<TFileInfo>());
-}
+    void volumeSets_data()
+    {
+        QTest::addColumn<QStringList>("names");
+        QTest::addColumn<bool>("newNumbering");
+        QTest::addColumn<bool>("firstVolumeFlag");
+        QTest::newRow("numbered") << QStringList{"s.part1.rar", "s.part2.rar", "s.part3.rar"} << true << true;
+        QTest::newRow("by extension") << QStringList{"s.rar", "s.r00", "s.r01"} << false << true;
+        // Sets from before the first-volume flag: a later volume starts inside a file.
+        QTest::newRow("no first-volume flag") << QStringList{"s.part1.rar", "s.part2.rar", "s.part3.rar"} << true << false;
+    }
 
-void RarSearchTest::missingVolumeGivesUpWithoutAsking()
-{
-    const QList<QByteArray> volumes = rar4Volumes({{"head.txt", "h"}, {"split.txt", lines(2000)}, {"tail.txt", "t"}},
-                                                  {10000, true, true});
-    const QString first = tree_.file("missing/m.part1.rar", volumes.at(0));
-    tree_.file("missing/m.part3.rar", volumes.at(2));
-    const QByteArray second = QFile::encodeName(tree_.path("missing/m.part2.rar"));
-    ArchiveSearch names({"*"});
-    QCOMPARE(hitNames(names.run(first)), QStringList({inArchive({"m.part1.rar", "head.txt"}),
-                                                      inArchive({"m.part1.rar", "split.txt"})}));
-    QCOMPARE(names.messages(), volumePrompt(second) + "Volume open error");
-    ArchiveSearch content({"split.txt"}, "x", tree_.dir("missing/tmp"));
-    content.run(first);
-    QCOMPARE(content.messages(), volumePrompt(second) + "Volume open error");
-}
+    void volumeSets()
+    {
+        QFETCH(QStringList, names);
+        QFETCH(bool, newNumbering);
+        QFETCH(bool, firstVolumeFlag);
+        const QString folder = QString("volumes/") + QTest::currentDataTag() + "/";
+        const QByteArray big = lines(3000, 2500);
+        const QList<QByteArray> volumes = rar4Volumes({{"before.txt", "b"}, {"big.txt", big}, {"after.txt", lines(800)}},
+                                                      {20000, newNumbering, firstVolumeFlag});
+        QCOMPARE(volumes.size(), 3);
+        QStringList paths;
+        for (int i = 0; i < 3; ++i)
+            paths.append(tree_.file(folder + names.at(i), volumes.at(i)));
+        // Every volume is met by the walk; the entries are found once, from the first.
+        ArchiveSearch search({"*"});
+        QList<TFileInfo> hits;
+        for (const QString &path : paths)
+            hits += search.run(path);
+        QCOMPARE(hitNames(hits), QStringList({inArchive({names.at(0), "before.txt"}), inArchive({names.at(0), "big.txt"}),
+                                              inArchive({names.at(0), "after.txt"})}));
+        QCOMPARE(search.messages(), notices(paths.mid(1)));
+        const QString temp = tree_.dir(folder + "tmp");
+        ArchiveSearch content({"big.txt"}, "needle", temp);
+        QCOMPARE(content.run(paths.at(0)), QList<TFileInfo>({{inArchive({names.at(0), "big.txt"}), 2500, "rar line 2500 needle"}}));
+        QCOMPARE(content.messages(), notices(paths.mid(1)));
+        QCOMPARE(readFile(temp + "/rar.tmp"), big);
+        // Without the first volume, a numbered set is read from the second (the third is read on
+        // from it, not again); "s.r00" is no archive name.
+        QVERIFY(QFile::remove(paths.at(0)));
+        const QStringList fromSecond = {inArchive({names.at(1), "big.txt"}), inArchive({names.at(1), "after.txt"})};
+        QCOMPARE(hitNames(search.run(paths.at(1))), newNumbering ? fromSecond : QStringList());
+        QCOMPARE(search.run(paths.at(2)), QList<TFileInfo>());
+    }
 
-void RarSearchTest::volumeNames_data()
-{
-    QTest::addColumn<QString>("path");
-    QTest::addColumn<bool>("newNumbering");
-    QTest::addColumn<QString>("next");
-    QTest::addColumn<QStringList>("previous");
-    auto row = [](const char *path, bool numbering, const char *next, const QStringList &previous) {
-        QTest::addRow("%s %s", path, numbering ? "numbered" : "by extension") << path << numbering << next << previous;
-    };
-    row("/a/set.part1.rar", true, "/a/set.part2.rar", {});
-    row("/a/set.part01.rar", true, "/a/set.part02.rar", {});
-    row("/a/set.part09.rar", true, "/a/set.part10.rar", {"/a/set.part08.rar"});
-    row("/a/set.part10.rar", true, "/a/set.part11.rar", {"/a/set.part09.rar", "/a/set.part9.rar"});
-    row("/a/set.part9.rar", true, "/a/set.part10.rar", {"/a/set.part8.rar"});
-    row("/a/set.part099.RAR", true, "/a/set.part100.RAR", {"/a/set.part098.RAR"});
-    row("/v1.2/set2019.part7.rar", true, "/v1.2/set2019.part8.rar", {"/v1.2/set2019.part6.rar"});
-    row("/v1/set.rar", true, "/v1/set.r00", {});  // no number in the name: the old naming is left
-    row("/a/SET.RAR", false, "/a/SET.R00", {});
-    row("/a/SET.R00", false, "/a/SET.R01", {"/a/SET.RAR"});
-    row("/a/set.r09", false, "/a/set.r10", {"/a/set.r08"});
-    row("/a/set.r10", false, "/a/set.r11", {"/a/set.r09"});
-    row("/a/set.r99", false, "/a/set.s00", {"/a/set.r98"});
-    row("/a/set.s00", false, "/a/set.s01", {"/a/set.r99"});
-    row("/a/set.part1.rar", false, "/a/set.part1.r00", {});
-    row("/a/set.zip", false, "", {});
-    row("/a.rar/set", false, "", {});
-}
+    void volumeNames_data()
+    {
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<bool>("newNumbering");
+        QTest::addColumn<QString>("next");
+        QTest::addColumn<QStringList>("previous");
+        auto row = [](const char *path, bool numbering, const char *next, const QStringList &previous) {
+            QTest::addRow("%s %s", path, numbering ? "numbered" : "by extension") << path << numbering << next << previous;
+        };
+        row("/a/set.part1.rar", true, "/a/set.part2.rar", {});
+        row("/a/set.part09.rar", true, "/a/set.part10.rar", {"/a/set.part08.rar"});
+        row("/a/set.part10.rar", true, "/a/set.part11.rar", {"/a/set.part09.rar", "/a/set.part9.rar"});
+        row("/a/set.part099.RAR", true, "/a/set.part100.RAR", {"/a/set.part098.RAR"});
+        row("/v1.2/set2019.part7.rar", true, "/v1.2/set2019.part8.rar", {"/v1.2/set2019.part6.rar"});
+        row("/v1/set.rar", true, "/v1/set.r00", {});  // no number in the name: the old naming is left
+        row("/a/SET.RAR", false, "/a/SET.R00", {});
+        row("/a/SET.R00", false, "/a/SET.R01", {"/a/SET.RAR"});
+        row("/a/set.r09", false, "/a/set.r10", {"/a/set.r08"});
+        row("/a/set.r99", false, "/a/set.s00", {"/a/set.r98"});
+        row("/a/set.s00", false, "/a/set.s01", {"/a/set.r99"});
+        row("/a/set.part1.rar", false, "/a/set.part1.r00", {});
+        row("/a/set.zip", false, "", {});
+        row("/a.rar/set", false, "", {});
+    }
 
-void RarSearchTest::volumeNames()
-{
-    QFETCH(QString, path);
-    QFETCH(bool, newNumbering);
-    QFETCH(QString, next);
-    QFETCH(QStringList, previous);
-    QCOMPARE(QString::fromStdString(nextRarVolumeName(path.toStdString(), newNumbering)), next);
-    QStringList before;
-    for (const std::string &name : previousRarVolumeNames(path.toStdString(), newNumbering))
-        before.append(QString::fromStdString(name));
-    QCOMPARE(before, previous);
-}
+    void volumeNames()
+    {
+        QFETCH(QString, path);
+        QFETCH(bool, newNumbering);
+        QFETCH(QString, next);
+        QFETCH(QStringList, previous);
+        QCOMPARE(QString::fromStdString(nextRarVolumeName(path.toStdString(), newNumbering)), next);
+        QStringList before;
+        for (const std::string &name : previousRarVolumeNames(path.toStdString(), newNumbering))
+            before.append(QString::fromStdString(name));
+        QCOMPARE(before, previous);
+    }
+};
 
 QTEST_GUILESS_MAIN(RarSearchTest)
 #include "test_rarsearch.moc"

@@ -138,7 +138,7 @@ pdf += ("trailer\n<< /Size %d /Root 1 0 R >>\nstartxref\n%d\n%%%%EOF\n" % (len(o
 open(path("pages.pdf"), "wb").write(pdf)
 
 with open(path("cjk.txt"), "w") as f:
-    f.write("合同 第一行\n日本語の行\n한국어 줄\n")
+    f.write("合同 第一行\n日本語の行\n한국어 行\n")
 try:
     subprocess.run(["pango-view", "-q", "--font=WenQuanYi Micro Hei 12", "-o", path("cjk.pdf"), path("cjk.txt")], check=True)
 except (OSError, subprocess.CalledProcessError) as e:

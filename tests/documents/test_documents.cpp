@@ -12,16 +12,11 @@
 
 namespace {
 
-QString python()
-{
-    return QFile::exists(QStringLiteral("/usr/bin/python3")) ? QStringLiteral("/usr/bin/python3") : QStringLiteral("python3");
-}
-
 // Runs the generator; an empty result, or the line that names what is missing.
 QString makeDocuments(const QStringList &arguments)
 {
     QProcess maker;
-    maker.start(python(), QStringList{QStringLiteral(QUORVEL_DOCUMENT_MAKER)} + arguments);
+    maker.start(QFile::exists("/usr/bin/python3") ? "/usr/bin/python3" : "python3", QStringList{QStringLiteral(QUORVEL_DOCUMENT_MAKER)} + arguments);
     if (!maker.waitForFinished(300000))
         return QStringLiteral("python3 cannot run the document generator");
     const QString said = QString::fromUtf8(maker.readAllStandardOutput() + maker.readAllStandardError()).trimmed();
@@ -47,171 +42,144 @@ class DocumentsTest : public QObject
 {
     Q_OBJECT
 
-private slots:
-    void initTestCase();
-    void hitsCarryPlaceAndText_data();
-    void hitsCarryPlaceAndText();
-    void damagedDocumentGivesOneDiagnostic_data();
-    void damagedDocumentGivesOneDiagnostic();
-    void largePartStaysWithinBoundedMemory();
-    void walkSearchesDocumentsByTextAndLegacyFilesByBytes();
-
-private:
-    QList<TFileInfo> grep(const QString &file, const QString &text, Qt::CaseSensitivity cs,
-                          bool deep, QStringList *diagnostics = nullptr);
     TempTree tree_;
-};
+    QStringList said_;   // the diagnostics of the last grep
 
-void DocumentsTest::initTestCase()
-{
-    const QString missing = makeDocuments({tree_.root()});
-    if (!missing.isEmpty())
-        QSKIP(qPrintable(missing));
-}
-
-QList<TFileInfo> DocumentsTest::grep(const QString &file, const QString &text, Qt::CaseSensitivity cs,
-                                     bool deep, QStringList *diagnostics)
-{
-    TSearchOptions options;
-    options.grepText = text;
-    options.caseSensitivity = cs;
-    options.deepSearch = deep;
-    QStringList said;
-    options.diagnostics = [&said](const QByteArray &line) { said.append(QString::fromUtf8(line)); };
-    QList<TFileInfo> hits;
-    grepDocument(&options, tree_.path(file), hits, file);
-    if (diagnostics)
-        *diagnostics = said;
-    else
-        [&] { QVERIFY2(said.isEmpty(), qPrintable(said.join(QString()))); }();
-    return hits;
-}
-
-void DocumentsTest::hitsCarryPlaceAndText_data()
-{
-    QTest::addColumn<QString>("file");
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<bool>("ignoreCase");
-    QTest::addColumn<QStringList>("expected");   // "place:text"
-    const QString longLine = QString(78, QChar(0x957f)) + QStringLiteral("长长");
-    // Paragraphs are numbered through table cells; a tab stays a tab.
-    QTest::newRow("docx") << "contract.docx" << "合同" << false
-                          << QStringList{"1:合同编号 A-1", "7:合同总额\t100", "9:" + longLine};
-    QTest::newRow("docx cell, case") << "contract.docx" << "alpha" << true << QStringList{"4:甲方 Alpha"};
-    QTest::newRow("docx case kept") << "contract.docx" << "alpha" << false << QStringList{};
-    QTest::newRow("docx ja") << "contract.docx" << "契約書で" << false << QStringList{"2:日本語の契約書です"};
-    QTest::newRow("docx ko, deep adds no tag") << "contract.docx" << "계약" << false << QStringList{"3:한국어 계약서"};
-    // Rows by number, the sheet's name in front; names are not searched, shared strings are.
-    QTest::newRow("xlsx") << "sheet.xlsx" << "合同" << false << QStringList{"2:[合同]\t合同甲\t100"};
-    QTest::newRow("xlsx number") << "sheet.xlsx" << "100" << false << QStringList{"2:[合同]\t合同甲\t100"};
-    QTest::newRow("xlsx ja") << "sheet.xlsx" << "日本語" << false << QStringList{"5:[合同]\t日本語のテキスト"};
-    QTest::newRow("xlsx second sheet") << "sheet.xlsx" << "한국어" << false << QStringList{"3:[Sheet二]\tAlpha\t한국어 계약"};
-    // Slides in the presentation's order, not the parts' names.
-    QTest::newRow("pptx") << "deck.pptx" << "合同" << false << QStringList{"1:第一页 合同"};
-    QTest::newRow("pptx case") << "deck.pptx" << "CONTRACT" << true << QStringList{"2:한국어 슬라이드 Contract"};
-    QTest::newRow("pptx ja") << "deck.pptx" << "スライド" << false << QStringList{"2:日本語スライド"};
-    QTest::newRow("odt") << "letter.odt" << "合同" << false << QStringList{"1:标题 合同", "3:セル 合同"};
-    QTest::newRow("odt ko") << "letter.odt" << "한국어" << false << QStringList{"4:한국어 셀"};
-    QTest::newRow("odt spaces") << "letter.odt" << "two  spaces\tand" << true << QStringList{"5:Two  spaces\tand a tab"};
-    // Repeated empty rows count: the last row is the sixth.
-    QTest::newRow("ods") << "book.ods" << "日本語" << false << QStringList{"6:[合同表]\t한국어\t日本語"};
-    QTest::newRow("ods zh") << "book.ods" << "合同" << false << QStringList{"2:[合同表]\t合同乙\t200"};
-    QTest::newRow("odp") << "slides.odp" << "合同" << false << QStringList{"2:日本語 合同"};
-    QTest::newRow("odp ko") << "slides.odp" << "한국어" << false << QStringList{"2:한국어 Contract"};
-    // Spine order across chapters; the head's title is not text; white space collapses.
-    QTest::newRow("epub") << "book.epub" << "合同" << false << QStringList{"2:合同 in bold text"};
-    QTest::newRow("epub ja") << "book.epub" << "日本語" << false << QStringList{"3:日本語の本"};
-    QTest::newRow("epub entity") << "book.epub" << "책\u00a0contract" << true << QStringList{"4:한국어 책\u00a0Contract"};
-    QTest::newRow("pdf pages") << "pages.pdf" << "contract" << true
-                               << QStringList{"2:Contract on page two", "3:page three CONTRACT"};
-    QTest::newRow("pdf case") << "pages.pdf" << "contract" << false << QStringList{};
-    QTest::newRow("pdf zh") << "cjk.pdf" << "合同" << false << QStringList{"1:合同 第一行"};
-    QTest::newRow("pdf ja") << "cjk.pdf" << "日本語" << false << QStringList{"1:日本語の行"};
-    QTest::newRow("pdf ko") << "cjk.pdf" << "한국어" << false << QStringList{"1:한국어 줄"};
-}
-
-void DocumentsTest::hitsCarryPlaceAndText()
-{
-    QFETCH(QString, file);
-    QFETCH(QString, text);
-    QFETCH(bool, ignoreCase);
-    QFETCH(QStringList, expected);
-    const Qt::CaseSensitivity cs = ignoreCase ? Qt::CaseInsensitive : Qt::CaseSensitive;
-    for (const bool deep : {false, true}) {
-        QStringList found;
-        for (const TFileInfo &hit : grep(file, text, cs, deep)) {
-            QCOMPARE(hit.fileName, file);
-            found.append(QString::number(hit.lineNo) + QLatin1Char(':') + hit.lineText);
-        }
-        QCOMPARE(found, expected);
+    QList<TFileInfo> grep(const QString &file, const QString &text, Qt::CaseSensitivity cs, bool deep = false)
+    {
+        TSearchOptions options;
+        options.grepText = text;
+        options.caseSensitivity = cs;
+        options.deepSearch = deep;
+        said_.clear();
+        options.diagnostics = [this](const QByteArray &line) { said_.append(QString::fromUtf8(line)); };
+        QList<TFileInfo> hits;
+        grepDocument(&options, tree_.path(file), hits, file);
+        return hits;
     }
-}
 
-void DocumentsTest::damagedDocumentGivesOneDiagnostic_data()
-{
-    QTest::addColumn<QString>("file");
-    QTest::addColumn<int>("hitsBeforeDamage");
-    QTest::newRow("not a zip") << "damaged.docx" << 0;
-    QTest::newRow("cut workbook") << "broken.xlsx" << 0;
-    QTest::newRow("cut content") << "cut.odt" << 1;
-    QTest::newRow("cut pdf") << "truncated.pdf" << 0;
-}
+private slots:
+    void initTestCase()
+    {
+        const QString missing = makeDocuments({tree_.root()});
+        if (!missing.isEmpty())
+            QSKIP(qPrintable(missing));
+    }
 
-void DocumentsTest::damagedDocumentGivesOneDiagnostic()
-{
-    QFETCH(QString, file);
-    QFETCH(int, hitsBeforeDamage);
-    QStringList diagnostics;
-    QCOMPARE(grep(file, QStringLiteral("合同"), Qt::CaseSensitive, false, &diagnostics).size(), hitsBeforeDamage);
-    QCOMPARE(diagnostics, QStringList{tree_.path(file) + QStringLiteral(": cannot read document (damaged or encrypted)\n")});
-}
+    void hitsCarryPlaceAndText_data()
+    {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<bool>("ignoreCase");
+        QTest::addColumn<QStringList>("expected");   // "place:text"
+        const QString longLine = QString(78, QChar(0x957f)) + QStringLiteral("长长");
+        // Paragraphs are numbered through table cells; a tab stays a tab.
+        QTest::newRow("docx") << "contract.docx" << "合同" << false
+                              << QStringList{"1:合同编号 A-1", "7:合同总额\t100", "9:" + longLine};
+        QTest::newRow("docx cell, case") << "contract.docx" << "alpha" << true << QStringList{"4:甲方 Alpha"};
+        // Rows by number, the sheet's name in front; names are not searched, shared strings are.
+        QTest::newRow("xlsx") << "sheet.xlsx" << "合同" << false << QStringList{"2:[合同]\t合同甲\t100"};
+        QTest::newRow("xlsx number") << "sheet.xlsx" << "100" << false << QStringList{"2:[合同]\t合同甲\t100"};
+        QTest::newRow("xlsx ja") << "sheet.xlsx" << "日本語" << false << QStringList{"5:[合同]\t日本語のテキスト"};
+        QTest::newRow("xlsx second sheet") << "sheet.xlsx" << "한국어" << false << QStringList{"3:[Sheet二]\tAlpha\t한국어 계약"};
+        // Slides in the presentation's order, not the parts' names.
+        QTest::newRow("pptx") << "deck.pptx" << "合同" << false << QStringList{"1:第一页 合同"};
+        QTest::newRow("pptx case") << "deck.pptx" << "CONTRACT" << true << QStringList{"2:한국어 슬라이드 Contract"};
+        QTest::newRow("odt") << "letter.odt" << "合同" << false << QStringList{"1:标题 合同", "3:セル 合同"};
+        QTest::newRow("odt spaces") << "letter.odt" << "two  spaces\tand" << true << QStringList{"5:Two  spaces\tand a tab"};
+        // Repeated empty rows count: the last row is the sixth.
+        QTest::newRow("ods") << "book.ods" << "日本語" << false << QStringList{"6:[合同表]\t한국어\t日本語"};
+        QTest::newRow("odp") << "slides.odp" << "合同" << false << QStringList{"2:日本語 合同"};
+        // Spine order across chapters; the head's title is not text; white space collapses.
+        QTest::newRow("epub") << "book.epub" << "合同" << false << QStringList{"2:合同 in bold text"};
+        QTest::newRow("epub ja") << "book.epub" << "日本語" << false << QStringList{"3:日本語の本"};
+        QTest::newRow("epub entity") << "book.epub" << "책\u00a0contract" << true << QStringList{"4:한국어 책\u00a0Contract"};
+        QTest::newRow("pdf pages") << "pages.pdf" << "contract" << true
+                                   << QStringList{"2:Contract on page two", "3:page three CONTRACT"};
+        QTest::newRow("pdf case") << "pages.pdf" << "contract" << false << QStringList{};
+        QTest::newRow("pdf cjk") << "cjk.pdf" << "行" << false << QStringList{"1:合同 第一行", "1:日本語の行", "1:한국어 行"};
+    }
 
-void DocumentsTest::largePartStaysWithinBoundedMemory()
-{
-#ifdef QUORVEL_SANITIZED
-    const int megabytes = 16;   // a sample: the sanitizer's own memory is no measure
-#else
-    const int megabytes = 200;
-#endif
-    TempTree big;
-    const QString missing = makeDocuments({big.root(), QStringLiteral("big"), QString::number(megabytes)});
-    if (!missing.isEmpty())
-        QSKIP(qPrintable(missing));
-    const qint64 before = residentKb();
-    qint64 peak = before;
-    int last = 0;
-    QString sample;
-    QVERIFY(readDocument(big.path(QStringLiteral("big.docx")), [&](int place, const QString &line) {
-        if (++last % 4096 == 0)
-            peak = std::max(peak, residentKb());
-        if (place == 123457)
-            sample = line;
-        return place == last;
-    }, {}));
-    QCOMPARE(sample, QStringLiteral("段落 123456 合同 text"));
-    QVERIFY(last > megabytes * 4000);
-#ifndef QUORVEL_SANITIZED
-    QVERIFY2(peak - before < 50 * 1024, qPrintable(QStringLiteral("grew by %1 kB").arg(peak - before)));
-#endif
-}
+    void hitsCarryPlaceAndText()
+    {
+        QFETCH(QString, file);
+        QFETCH(QString, text);
+        QFETCH(bool, ignoreCase);
+        QFETCH(QStringList, expected);
+        const Qt::CaseSensitivity cs = ignoreCase ? Qt::CaseInsensitive : Qt::CaseSensitive;
+        for (const bool deep : {false, true}) {
+            QStringList found;
+            for (const TFileInfo &hit : grep(file, text, cs, deep)) {
+                QCOMPARE(hit.fileName, file);
+                found.append(QString::number(hit.lineNo) + QLatin1Char(':') + hit.lineText);
+            }
+            QCOMPARE(found, expected);
+            QVERIFY2(said_.isEmpty(), qPrintable(said_.join(QString())));
+        }
+    }
 
-void DocumentsTest::walkSearchesDocumentsByTextAndLegacyFilesByBytes()
-{
-    TempTree tree;
-    QFile::copy(tree_.path(QStringLiteral("contract.docx")), tree.path(QStringLiteral("contract.DOCX")));
-    tree.file(QStringLiteral("old.doc"), "binary \x01 合同 bytes\n");
-    QProcess search;
-    search.start(QStringLiteral(QUORVEL_SEARCH_BIN), {QStringLiteral("-d"), tree.root(), QStringLiteral("-t"), QStringLiteral("合同")});
-    QVERIFY(search.waitForFinished(60000));
-    QStringList lines = QString::fromUtf8(search.readAllStandardOutput()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
-    lines.sort();
-    const QString dir = tree.root() + QLatin1Char('/');
-    QCOMPARE(lines.size(), 4);
-    QCOMPARE(lines[0], dir + QStringLiteral("contract.DOCX:1:合同编号 A-1"));
-    QCOMPARE(lines[1], dir + QStringLiteral("contract.DOCX:7:合同总额\t100"));
-    QVERIFY(lines[2].startsWith(dir + QStringLiteral("contract.DOCX:9:长")));
-    QCOMPARE(lines[3], dir + QStringLiteral("old.doc:1:binary \x01 合同 bytes"));
-}
+    void damagedDocumentGivesOneDiagnostic_data()
+    {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<int>("hitsBeforeDamage");
+        QTest::newRow("not a zip") << "damaged.docx" << 0;
+        QTest::newRow("cut workbook") << "broken.xlsx" << 0;
+        QTest::newRow("cut content") << "cut.odt" << 1;
+        QTest::newRow("cut pdf") << "truncated.pdf" << 0;
+    }
+
+    void damagedDocumentGivesOneDiagnostic()
+    {
+        QFETCH(QString, file);
+        QFETCH(int, hitsBeforeDamage);
+        QCOMPARE(grep(file, "合同", Qt::CaseSensitive).size(), hitsBeforeDamage);
+        QCOMPARE(said_, QStringList{tree_.path(file) + QStringLiteral(": cannot read document (damaged or encrypted)\n")});
+    }
+
+    void largePartStaysWithinBoundedMemory()
+    {
+    #ifdef QUORVEL_SANITIZED
+        const int megabytes = 16;   // a sample: the sanitizer's own memory is no measure
+    #else
+        const int megabytes = 200;
+    #endif
+        TempTree big;
+        const QString missing = makeDocuments({big.root(), QStringLiteral("big"), QString::number(megabytes)});
+        if (!missing.isEmpty())
+            QSKIP(qPrintable(missing));
+        const qint64 before = residentKb();
+        qint64 peak = before;
+        int last = 0;
+        QString sample;
+        QVERIFY(readDocument(big.path(QStringLiteral("big.docx")), [&](int place, const QString &line) {
+            if (++last % 4096 == 0)
+                peak = std::max(peak, residentKb());
+            if (place == 123457)
+                sample = line;
+            return place == last;
+        }, {}));
+        QCOMPARE(sample, QStringLiteral("段落 123456 合同 text"));
+        QVERIFY(last > megabytes * 4000);
+    #ifndef QUORVEL_SANITIZED
+        QVERIFY2(peak - before < 50 * 1024, qPrintable(QStringLiteral("grew by %1 kB").arg(peak - before)));
+    #endif
+    }
+
+    void walkSearchesDocumentsByTextAndLegacyFilesByBytes()
+    {
+        TempTree tree;
+        QFile::copy(tree_.path(QStringLiteral("contract.docx")), tree.path(QStringLiteral("contract.DOCX")));
+        tree.file(QStringLiteral("old.doc"), "binary \x01 合同 bytes\n");
+        QProcess search;
+        search.start(QStringLiteral(QUORVEL_SEARCH_BIN), {QStringLiteral("-d"), tree.root(), QStringLiteral("-t"), QStringLiteral("合同")});
+        QVERIFY(search.waitForFinished(60000));
+        QStringList lines = QString::fromUtf8(search.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts);
+        lines.sort();
+        const QString all = lines.join('\n').replace(tree.root() + '/', QString());
+        QVERIFY2(lines.size() == 4 && all.startsWith("contract.DOCX:1:合同编号 A-1\ncontract.DOCX:7:合同总额\t100\ncontract.DOCX:9:长长")
+                 && all.endsWith("\nold.doc:1:binary \x01 合同 bytes"), qPrintable(all));
+    }
+};
 
 QTEST_GUILESS_MAIN(DocumentsTest)
 #include "test_documents.moc"

@@ -14,8 +14,6 @@ private slots:
     void equalsRegularExpressionReference();
     void edgeCases_data();
     void edgeCases();
-    void invalidPatternsAreRefused_data();
-    void invalidPatternsAreRefused();
     void manyStarsStayCheap();
 };
 
@@ -78,52 +76,39 @@ void WildcardTest::edgeCases_data()
 {
     QTest::addColumn<QString>("pattern");
     QTest::addColumn<QString>("name");
-    QTest::addColumn<bool>("matches");
-    QTest::newRow("negated with !") << QStringLiteral("[!x]*") << QStringLiteral("ab") << true;
-    QTest::newRow("negated with ! refuses") << QStringLiteral("[!x]*") << QStringLiteral("xb") << false;
-    QTest::newRow("negated with ^") << QStringLiteral("[^x]") << QStringLiteral("X") << false;
-    QTest::newRow("backslash is literal") << QStringLiteral("a\\b") << QStringLiteral("a\\b") << true;
-    QTest::newRow("backslash escapes nothing") << QStringLiteral("a\\*") << QStringLiteral("a\\zz") << true;
-    QTest::newRow("bracket first in set") << QStringLiteral("[]]x") << QStringLiteral("]x") << true;
-    QTest::newRow("range ignores case") << QStringLiteral("[A-C]?") << QStringLiteral("bz") << true;
-    QTest::newRow("dash at the end") << QStringLiteral("[a-]") << QStringLiteral("-") << true;
-    QTest::newRow("whole name") << QStringLiteral("abc") << QStringLiteral("abcd") << false;
-    QTest::newRow("empty name") << QStringLiteral("*") << QStringLiteral("") << true;
-    QTest::newRow("question needs one") << QStringLiteral("?") << QStringLiteral("") << false;
-    QTest::newRow("one character beyond 16 bits") << QStringLiteral("a?b") << QStringLiteral("a\U0001F600b") << true;
-    QTest::newRow("kelvin sign folds") << QStringLiteral("*K*") << QStringLiteral("k") << true;
+    QTest::addColumn<int>("matches");   // -1: the pattern is refused
+    // Named cases: the generated comparison reaches most of them only by chance.
+    const auto row = [](const char *why, const char *pattern, const QString &name, int matches) {
+        QTest::newRow(why) << QString::fromUtf8(pattern) << name << matches;
+    };
+    row("negated with !", "[!x]*", "ab", 1);
+    row("negated with ^", "[^x]", "X", 0);
+    row("backslash is literal", "a\\b", "a\\b", 1);
+    row("bracket first in set", "[]]x", "]x", 1);
+    row("range ignores case", "[A-C]?", "bz", 1);
+    row("empty name", "*", "", 1);
+    row("one character beyond 16 bits", "a?b", QStringLiteral("a\U0001F600b"), 1);
+    row("kelvin sign folds", "*K*", "k", 1);
+    row("unclosed", "[abc", "[abc", -1);
+    row("lone bracket", "*[", "*[", -1);
+    row("bracket only member", "[]", "[]", -1);
+    row("negated nothing", "[!]", "[!]", -1);
+    row("reversed range", "[z-a]", "[z-a]", -1);
 }
 
 void WildcardTest::edgeCases()
 {
     QFETCH(QString, pattern);
     QFETCH(QString, name);
-    QFETCH(bool, matches);
-    WildcardPattern matcher;
-    QVERIFY(WildcardPattern::parse(pattern, matcher));
-    QCOMPARE(matcher.matches(name), matches);
-    QCOMPARE(NameMatcher({QStringLiteral("nothing"), pattern}).matchesBytes(name.toStdString()), matches);
-}
-
-void WildcardTest::invalidPatternsAreRefused_data()
-{
-    QTest::addColumn<QString>("pattern");
-    QTest::newRow("unclosed") << QStringLiteral("[abc");
-    QTest::newRow("lone bracket") << QStringLiteral("*[");
-    QTest::newRow("bracket only member") << QStringLiteral("[]");
-    QTest::newRow("negated nothing") << QStringLiteral("[!]");
-    QTest::newRow("reversed range") << QStringLiteral("[z-a]");
-}
-
-void WildcardTest::invalidPatternsAreRefused()
-{
-    QFETCH(QString, pattern);
+    QFETCH(int, matches);
     WildcardPattern matcher;
     QString why;
-    QVERIFY(!WildcardPattern::parse(pattern, matcher, &why));
-    QVERIFY(!why.isEmpty());
-    // A matcher built from it anyway matches nothing.
-    QVERIFY(!NameMatcher({pattern}).matches(pattern));
+    QCOMPARE(WildcardPattern::parse(pattern, matcher, &why), matches >= 0);
+    QCOMPARE(why.isEmpty(), matches >= 0);
+    // Within a list of patterns, bytes on disk; a refused pattern matches nothing, not even itself.
+    QCOMPARE(NameMatcher({QStringLiteral("nothing"), pattern}).matchesBytes(name.toStdString()), matches == 1);
+    if (matches >= 0)
+        QCOMPARE(matcher.matches(name), matches == 1);
 }
 
 void WildcardTest::manyStarsStayCheap()

@@ -1,6 +1,4 @@
-// Showing a file in the file manager over D-Bus, the folder as the way out, and opening
-// files with the desktop's handler.
-#include "desktoplauncher.h"
+// Showing a file in the file manager over D-Bus, and the folder as the way out.
 #include "filerevealdbus.h"
 
 #include "temptree.h"
@@ -66,7 +64,6 @@ private slots:
 
     void asksTheFileManagerToShowTheItem();
     void opensTheFolderWhenNoFileManagerAnswers();
-    void platformLauncherOpensWithTheDesktopHandler();
 
 private:
     TempTree tree;
@@ -109,13 +106,14 @@ void TestFileReveal::asksTheFileManagerToShowTheItem()
     QVERIFY(service.registerService(QStringLiteral("org.freedesktop.FileManager1")));
 
     const QString file = tree.file(QStringLiteral("a b/中.txt"), "x");
+    const QString second = tree.file(QStringLiteral("a b/second.txt"), "x");
     const QString folder = tree.path(QStringLiteral("a b"));
     QDBusConnection client = QDBusConnection::connectToBus(busAddress, QStringLiteral("client"));
-    revealThroughFileManager1(client, file);
-    revealThroughFileManager1(client, folder);
+    revealThroughFileManager1(client, {file, second});   // one folder's files: one call
+    revealThroughFileManager1(client, {folder});
     QVERIFY(QTest::qWaitFor([&] { return fileManager.shown.size() == 2; }, 10000));
     const auto uri = [](const QString &path) { return QString::fromUtf8(QUrl::fromLocalFile(path).toEncoded()); };
-    QCOMPARE(fileManager.shown, (QList<QStringList>{{uri(file)}, {uri(folder)}}));
+    QCOMPARE(fileManager.shown, (QList<QStringList>{{uri(file), uri(second)}, {uri(folder)}}));
     QCOMPARE(fileManager.startupIds, QStringList({QString(), QString()}));
     QTest::qWait(100);   // the answers arrive; no folder is opened on top
     QVERIFY(recorder.opened.isEmpty());
@@ -130,10 +128,10 @@ void TestFileReveal::opensTheFolderWhenNoFileManagerAnswers()
     QDBusConnection none = QDBusConnection::connectToBus(
         QStringLiteral("unix:path=") + tree.path(QStringLiteral("no-bus-here")), QStringLiteral("client"));
     QVERIFY(!none.isConnected());
-    revealThroughFileManager1(none, path);
-    QCOMPARE(recorder.opened, folder);
+    revealThroughFileManager1(none, {path, path});
+    QCOMPARE(recorder.opened, folder);   // once for the folder
     // A hit in the root folder arrives as "/" + "/" + name.
-    revealThroughFileManager1(none, QStringLiteral("//etc"));
+    revealThroughFileManager1(none, {QStringLiteral("//etc")});
     QCOMPARE(recorder.opened.last(), QUrl(QStringLiteral("file:///")));
     QDBusConnection::disconnectFromBus(QStringLiteral("client"));
 
@@ -142,18 +140,9 @@ void TestFileReveal::opensTheFolderWhenNoFileManagerAnswers()
     recorder.opened.clear();
     QDBusConnection client = QDBusConnection::connectToBus(busAddress, QStringLiteral("client"));
     QVERIFY(!client.interface()->isServiceRegistered(QStringLiteral("org.freedesktop.FileManager1")));
-    revealThroughFileManager1(client, path);
+    revealThroughFileManager1(client, {path});
     QVERIFY(QTest::qWaitFor([&] { return !recorder.opened.isEmpty(); }, 10000));
     QCOMPARE(recorder.opened, folder);
-}
-
-void TestFileReveal::platformLauncherOpensWithTheDesktopHandler()
-{
-    const QString path = tree.file(QStringLiteral("读我 1.txt"), "x");
-    DesktopLauncher::install(nullptr);
-    DesktopLauncher::current().openFile(path);
-    DesktopLauncher::current().openFile(QStringLiteral("//etc/hostname"));
-    QCOMPARE(recorder.opened, QList<QUrl>({QUrl::fromLocalFile(path), QUrl(QStringLiteral("file:///etc/hostname"))}));
 }
 
 QTEST_MAIN(TestFileReveal)

@@ -2,6 +2,7 @@
 // and the time reader against a plain look-up of each path.
 #include "hittime.h"
 #include "resultmodel.h"
+#include "filetime.h"
 
 #include <QDir>
 #include <QFile>
@@ -25,13 +26,6 @@ struct TestBatch
 QString hitPathOf(const TestBatch &batch, const TFileInfo &hit)
 {
     return batch.dirName.trimmed() + QDir::separator() + hit.fileName.trimmed();
-}
-
-void setTime(const QString &path, const QDateTime &when)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadWrite) || !file.setFileTime(when, QFileDevice::FileModificationTime))
-        qFatal("cannot set the time of %s", qPrintable(path));
 }
 
 // The plain way: five text items per row, the time item only when the file exists. Every
@@ -118,7 +112,7 @@ void TestResultModel::initTestCase()
     for (const QString &dir : dirs) {
         for (const QString &name : names) {
             if (name != QLatin1String("missing.txt"))
-                setTime(tree.file(dir + QLatin1Char('/') + name, "x"), times[random.bounded(6)]);
+                setModificationTime(tree.file(dir + QLatin1Char('/') + name, "x"), times[random.bounded(6)]);
         }
     }
     tree.file(QStringLiteral("one/a.zip"), "PK");
@@ -220,7 +214,7 @@ void TestResultModel::timeReaderMatchesThePlainReading()
     QStringList names;
     for (int i = 0; i < int(std::size(times)); ++i) {
         names << QStringLiteral("file %1.txt").arg(i);
-        setTime(local.file(names.last(), "x"), times[i]);
+        setModificationTime(local.file(names.last(), "x"), times[i]);
     }
     local.file(QStringLiteral("sub/inner.txt"), "y");
     local.link(QStringLiteral("link"), local.path(QStringLiteral("file 0.txt")));

@@ -57,13 +57,15 @@ inline QList<TFileInfo> nameHits(const QString &prefix, int count)
 }
 
 // A window whose state (extraction folder, hand-off file) lives in a temporary folder, with
-// every message box recorded and answered by `answer` instead of shown.
+// every message box and notice recorded, and the boxes answered by `answer` instead of shown.
+// It remembers its form across windows only when asked to.
 class WindowFixture
 {
 protected:
-    void openWindow()
+    void openWindow(bool remember = false)
     {
         boxes.clear();
+        notices.clear();
         answer = QMessageBox::Cancel;
         MessageBoxes::setAnswerer([this](const MessageBoxes::Request &request) {
             boxes.append(request);
@@ -73,6 +75,8 @@ protected:
         environment.tempDir = state.path(QStringLiteral("tmp"));
         environment.showNowFile = state.path(QStringLiteral("shownow.cmd"));
         environment.driveListText = QStringLiteral("/;");
+        environment.notify = [this](QWidget *, const QString &text) { notices.append(text); };
+        environment.remembersState = remember;
         window = std::make_unique<MainWindow>(environment);
     }
     void closeWindow()
@@ -84,5 +88,6 @@ protected:
     TempTree state;
     std::unique_ptr<MainWindow> window;
     QList<MessageBoxes::Request> boxes;
+    QStringList notices;
     QMessageBox::StandardButton answer = QMessageBox::Cancel;
 };

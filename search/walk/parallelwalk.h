@@ -1,0 +1,110 @@
+#pragma once
+
+#include "walk/directorywalk.h"
+#include "walk/searchoptions.h"
+
+#include <QString>
+
+#include <atomic>
+#include <condition_variable>
+#include <memory>
+#include <mutex>
+#include <sys/types.h>
+#include <thread>
+#include <unordered_set>
+#include <vector>
+
+class MountTable;
+
+// The walk of DirectoryWalk spread over several worker threads, with the same batches in the
+// same order. Workers take jobs from one shared stack: "enter directory D" (open, list, make
+// the jobs below) and "search part P of D" (a run of files, or one archive). The calling
+// thread reorders: it walks the tree of listed directories in post-order and sends each
+// directory's hits once its subdirectories are sent, streaming a directory's parts in order.
+// A link to a directory is entered or not exactly as the serial walk decides (not when a
+// directory with its device and inode came earlier); the reorder decides it when it reaches
+// the link, when everything before it is known.
+class ParallelWalk
+{
+public:
+    using BatchSink = DirectoryWalk::BatchSink;
+
+    // `options` is copied for each worker, which makes its own content search and extraction
+    // files (numbered after the first worker's).
+    ParallelWalk(const TSearchOptions &options, const MountTable &mounts, bool recursive, unsigned workers,
+                 BatchSink sink);
+    ~ParallelWalk();
+    ParallelWalk(const ParallelWalk &) = delete;
+    ParallelWalk &operator=(const ParallelWalk &) = delete;
+
+    // Searches the root, unless an earlier root's walk searched it already; returns when its
+    // last batch is sent or the calling thread is asked to stop (then every worker stops too).
+    void searchRoot(const QString &absolutePath);
+
+    // Finished hits and listings held for the reorder past which workers only take jobs that
+    // the next batch waits for.
+    static constexpr qint64 heldBytesBound = 4 << 20;
+    // Files of a directory searched by one job.
+    static constexpr size_t filesPerJob = 8;
+
+    struct Key
+    {
+        dev_t device;
+        ino_t inode;
+        bool operator==(const Key &o) const { return device == o.device && inode == o.inode; }
+    };
+
+    struct Node;
+
+private:
+    struct KeyHash
+    {
+        size_t operator()(const Key &k) const { return std::hash<quint64>()(quint64(k.inode) * 31 + quint64(k.device)); }
+    };
+    struct Job
+    {
+        Node *node;
+        int part;   // -1: enter the directory
+    };
+    class Worker;
+
+    // Reorder side (calling thread).
+    void reorder(Node &root, std::unique_lock<std::mutex> &lock);
+    bool emitParts(Node &node, QList<TFileInfo> &pending, qint64 &pendingText, std::unique_lock<std::mutex> &lock);
+    void send(Node &node, QList<TFileInfo> &hits, std::unique_lock<std::mutex> &lock);
+    void stopWorkers(std::unique_lock<std::mutex> &lock);
+
+    // Worker side.
+    bool takeJob(Job &job, bool previousDone);   // false: the walk ends
+    bool mayTake(const Job &job) const;
+    void finishOne(Node *node);   // with the lock held
+    void wake(const Node *node);  // with the lock held: tells the reorder when it waits for `node`
+
+    friend class Worker;
+
+    const TSearchOptions &options_;
+    const MountTable &mounts_;
+    const bool recursive_;
+    BatchSink sink_;
+    TSearchOptions workerOptions_;   // the options the workers copy (diagnostics serialized)
+    std::vector<std::unique_ptr<Worker>> workers_;
+    std::vector<std::thread> threads_;
+    std::atomic<bool> stopFlag_{false};      // the workers' stop request (see stoprequest.h)
+
+    std::mutex mutex_;                       // guards everything below and the tree's states
+    std::condition_variable workReady_;      // for workers: a job, or the end
+    std::condition_variable progress_;       // for the reorder: a directory or part changed
+    std::vector<Job> jobs_;                  // a stack: the earliest job in post-order on top
+    unsigned busy_ = 0;                      // jobs running
+    bool stopping_ = false;
+    bool quitting_ = false;
+    qint64 heldBytes_ = 0;
+    const Node *reorderAt_ = nullptr;        // the directory the next batch comes from
+
+    std::unordered_set<Key, KeyHash> entered_;   // every directory sent in this search
+    std::unordered_set<Key, KeyHash> roots_;     // the roots searched so far
+    std::string rootPath_;
+    QString rootDisplay_;
+    std::shared_ptr<std::mutex> diagnosticsMutex_;
+    std::shared_ptr<std::atomic<unsigned>> extractionNumbers_;   // of the workers' extraction files
+};

@@ -35,24 +35,6 @@ struct DirectoryWalk::Paths
     QString display;   // "/"-separated, names decoded
 };
 
-namespace {
-
-// Directories near the root keep their descriptor open while their subdirectories are walked;
-// deeper down only every 16th does, and the others are opened again from it, so that a very
-// deep tree cannot use up the process's descriptors.
-bool keepsOpen(unsigned depth)
-{
-    return depth < 128 || depth % 16 == 0;
-}
-
-int openDirectoryAt(int dirFd, const char *name)
-{
-    // O_DIRECTORY: a FIFO or device is never opened (it could block).
-    return ::openat(dirFd, name, O_RDONLY | O_DIRECTORY | O_CLOEXEC | O_NOCTTY);
-}
-
-} // namespace
-
 DirectoryWalk::DirectoryWalk(TSearchOptions &options, const MountTable &mounts, bool recursive, BatchSink sink)
     : options_(options)
     , mounts_(mounts)
@@ -68,17 +50,17 @@ void DirectoryWalk::searchRoot(const QString &absolutePath)
 {
     const QString path = QDir::cleanPath(absolutePath);
     const QByteArray raw = QFile::encodeName(path);
-    const int fd = ::open(raw.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC | O_NOCTTY);
+    Key key;
+    const int fd = openRootDirectory(raw, key);
     if (fd < 0)
         return;
-    struct stat st;
-    if (fstat(fd, &st) != 0 || entered_.count(Key{st.st_dev, st.st_ino})) {
+    if (entered_.count(key)) {
         ::close(fd);   // an earlier root's walk searched it already
         return;
     }
     rootPath_ = raw.toStdString();
     rootDisplay_ = path;
-    Frame root{nullptr, {}, 0, fd, Key{st.st_dev, st.st_ino}, true, DirListing(), {}};
+    Frame root{nullptr, {}, 0, fd, key, true, DirListing(), {}};
     roots_.insert(root.key);
     entered_.insert(root.key);
     walk(root);

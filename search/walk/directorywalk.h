@@ -1,5 +1,6 @@
 #pragma once
 
+#include "walk/directoryhandle.h"
 #include "walk/entrysearch.h"
 #include "walk/fileinfo.h"
 
@@ -34,16 +35,8 @@ public:
 
 private:
     struct Frame;
-    struct Key
-    {
-        dev_t device;
-        ino_t inode;
-        bool operator==(const Key &o) const { return device == o.device && inode == o.inode; }
-    };
-    struct KeyHash
-    {
-        size_t operator()(const Key &k) const { return std::hash<quint64>()(quint64(k.inode) * 31 + quint64(k.device)); }
-    };
+    using Key = DirectoryKey;
+    using KeyHash = DirectoryKeyHash;
 
     struct Paths;
 

@@ -18,18 +18,6 @@
 
 namespace {
 
-// As in the serial walk: deep down only every 16th directory keeps its descriptor while the
-// work below it runs; the others are opened again from it.
-bool keepsOpen(unsigned depth)
-{
-    return depth < 128 || depth % 16 == 0;
-}
-
-int openDirectoryAt(int dirFd, const char *name)
-{
-    return ::openat(dirFd, name, O_RDONLY | O_DIRECTORY | O_CLOEXEC | O_NOCTTY);
-}
-
 qint64 heldBytesOf(const QList<TFileInfo> &hits)
 {
     qint64 bytes = 0;
@@ -453,16 +441,16 @@ void ParallelWalk::searchRoot(const QString &absolutePath)
 {
     const QString path = QDir::cleanPath(absolutePath);
     const QByteArray raw = QFile::encodeName(path);
-    const int fd = ::open(raw.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC | O_NOCTTY);
+    Key key;
+    const int fd = openRootDirectory(raw, key);
     if (fd < 0)
         return;
-    struct stat st;
-    if (fstat(fd, &st) != 0 || entered_.count(Key{st.st_dev, st.st_ino})) {
+    if (entered_.count(key)) {
         ::close(fd);   // an earlier root's walk searched it already
         return;
     }
     auto root = std::make_unique<Node>();
-    root->key = Key{st.st_dev, st.st_ino};
+    root->key = key;
     root->fd = fd;
     root->state = Node::State::Entering;
     std::unique_lock<std::mutex> lock(mutex_);

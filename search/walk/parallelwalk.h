@@ -47,20 +47,12 @@ public:
     // Files of a directory searched by one job.
     static constexpr size_t filesPerJob = 8;
 
-    struct Key
-    {
-        dev_t device;
-        ino_t inode;
-        bool operator==(const Key &o) const { return device == o.device && inode == o.inode; }
-    };
+    using Key = DirectoryKey;
 
     struct Node;
 
 private:
-    struct KeyHash
-    {
-        size_t operator()(const Key &k) const { return std::hash<quint64>()(quint64(k.inode) * 31 + quint64(k.device)); }
-    };
+    using KeyHash = DirectoryKeyHash;
     struct Job
     {
         Node *node;

@@ -127,20 +127,7 @@ public:
 QList<Batch> search(const QList<QDir> &roots, const QString &pattern, int workers, int mode = Recursive,
                     const QString &text = QString())
 {
-    searchThread worker;
-    worker.setSearchParam(roots, {pattern}, text, Qt::CaseSensitive, mode & Recursive, mode & Exact, false);
-    worker.setWorkerCount(workers);
-    QList<Batch> batches;
-    QMutex mutex;
-    QObject::connect(&worker, &searchThread::PushGotFiles, &worker,
-                     [&](const QString &dir, const QList<TFileInfo> &hits) {
-                         QMutexLocker lock(&mutex);
-                         batches.append(Batch{dir, hits});
-                     },
-                     Qt::DirectConnection);
-    worker.start();
-    worker.wait();
-    return batches;
+    return runSearch(roots, {pattern}, mode & Recursive, mode & Exact, text, QString(), workers);
 }
 
 } // namespace

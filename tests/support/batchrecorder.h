@@ -17,11 +17,13 @@ struct Batch
 
 inline QList<Batch> runSearch(const QList<QDir> &roots, const QStringList &patterns, bool recursive = true,
                               bool exactName = false, const QString &text = QString(),
-                              const QString &tempDir = QString())
+                              const QString &tempDir = QString(), int workers = 0)
 {
     searchThread worker;
     worker.setSearchParam(roots, patterns, text, Qt::CaseSensitive, recursive, exactName, false);
     worker.setTempDir(tempDir);
+    if (workers > 0)
+        worker.setWorkerCount(workers);
     QList<Batch> batches;
     QMutex mutex;
     QObject::connect(&worker, &searchThread::PushGotFiles, &worker,

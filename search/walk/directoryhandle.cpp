@@ -1,6 +1,7 @@
 #include "walk/directoryhandle.h"
 
-#include <QByteArray>
+#include <QDir>
+#include <QFile>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -11,16 +12,34 @@ int openDirectoryAt(int dirFd, const char *name)
     return ::openat(dirFd, name, O_RDONLY | O_DIRECTORY | O_CLOEXEC | O_NOCTTY);
 }
 
-int openRootDirectory(const QByteArray &path, DirectoryKey &key)
+bool directoryKeyOf(int fd, DirectoryKey &key)
 {
-    const int fd = ::open(path.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC | O_NOCTTY);
-    if (fd < 0)
-        return -1;
     struct stat st;
-    if (fstat(fd, &st) != 0) {
+    if (fstat(fd, &st) != 0)
+        return false;
+    key = DirectoryKey{st.st_dev, st.st_ino};
+    return true;
+}
+
+int openDirectoryAt(int dirFd, const char *name, DirectoryKey &key)
+{
+    const int fd = openDirectoryAt(dirFd, name);
+    if (fd >= 0 && !directoryKeyOf(fd, key)) {
         ::close(fd);
         return -1;
     }
-    key = DirectoryKey{st.st_dev, st.st_ino};
     return fd;
+}
+
+RootDirectory openRootDirectory(const QString &absolutePath)
+{
+    RootDirectory root;
+    root.display = QDir::cleanPath(absolutePath);
+    root.raw = QFile::encodeName(root.display);
+    root.fd = ::open(root.raw.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC | O_NOCTTY);
+    if (root.fd >= 0 && !directoryKeyOf(root.fd, root.key)) {
+        ::close(root.fd);
+        root.fd = -1;
+    }
+    return root;
 }

@@ -1,11 +1,11 @@
 #pragma once
 
+#include <QByteArray>
+#include <QString>
 #include <QtGlobal>
 
 #include <functional>
 #include <sys/types.h>
-
-class QByteArray;
 
 // A directory's identity within one search: no directory is searched twice, however the walk
 // reaches it (links, overlapping roots).
@@ -35,6 +35,20 @@ inline bool keepsOpen(unsigned depth)
 // Opens the directory `name` below `dirFd`; O_DIRECTORY, so a FIFO or device is never opened
 // (it could block). -1 when it cannot be opened.
 int openDirectoryAt(int dirFd, const char *name);
+// The same, and tells the key of what was opened.
+int openDirectoryAt(int dirFd, const char *name, DirectoryKey &key);
 
-// Opens a root directory by its path and tells its key; -1 when it cannot be opened.
-int openRootDirectory(const QByteArray &path, DirectoryKey &key);
+// Tells the key of an open directory; false when it cannot be read.
+bool directoryKeyOf(int fd, DirectoryKey &key);
+
+// A root as typed, cleaned, and opened by its path.
+struct RootDirectory
+{
+    QString display;   // the cleaned absolute path
+    QByteArray raw;    // the same in file-system bytes
+    int fd = -1;
+    DirectoryKey key{};
+};
+
+// Opens the root at `absolutePath`; fd -1 when it cannot be opened.
+RootDirectory openRootDirectory(const QString &absolutePath);

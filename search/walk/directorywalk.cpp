@@ -48,19 +48,16 @@ DirectoryWalk::~DirectoryWalk() = default;
 
 void DirectoryWalk::searchRoot(const QString &absolutePath)
 {
-    const QString path = QDir::cleanPath(absolutePath);
-    const QByteArray raw = QFile::encodeName(path);
-    Key key;
-    const int fd = openRootDirectory(raw, key);
-    if (fd < 0)
+    const RootDirectory opened = openRootDirectory(absolutePath);
+    if (opened.fd < 0)
         return;
-    if (entered_.count(key)) {
-        ::close(fd);   // an earlier root's walk searched it already
+    if (entered_.count(opened.key)) {
+        ::close(opened.fd);   // an earlier root's walk searched it already
         return;
     }
-    rootPath_ = raw.toStdString();
-    rootDisplay_ = path;
-    Frame root{nullptr, {}, 0, fd, key, true, DirListing(), {}};
+    rootPath_ = opened.raw.toStdString();
+    rootDisplay_ = opened.display;
+    Frame root{nullptr, {}, 0, opened.fd, opened.key, true, DirListing(), {}};
     roots_.insert(root.key);
     entered_.insert(root.key);
     walk(root);
@@ -97,8 +94,8 @@ int DirectoryWalk::reopen(const Frame &frame) const
             return -1;
         fd = next;
     }
-    struct stat st;
-    if (fstat(fd, &st) != 0 || !(Key{st.st_dev, st.st_ino} == frame.key)) {
+    Key key;
+    if (!directoryKeyOf(fd, key) || !(key == frame.key)) {
         ::close(fd);   // renamed or replaced meanwhile
         return -1;
     }
@@ -132,14 +129,11 @@ void DirectoryWalk::walk(Frame &root)
                 continue;
             }
             const std::string name(frame.listing.rawNameView(*sub));
-            const int fd = openDirectoryAt(frame.fd, name.c_str());
-            struct stat st;
-            if (fd < 0 || fstat(fd, &st) != 0) {
-                if (fd >= 0)
-                    ::close(fd);
+            Key key;
+            const int fd = openDirectoryAt(frame.fd, name.c_str(), key);
+            if (fd < 0)
                 continue;
-            }
-            Frame child{&frame, frame.listing.rawNameView(*sub), frame.depth + 1, fd, Key{st.st_dev, st.st_ino},
+            Frame child{&frame, frame.listing.rawNameView(*sub), frame.depth + 1, fd, key,
                         frame.faithful && sub->decodable, DirListing(), {}};
             if (!mayEnter(child, sub->kind != DirListing::Kind::Directory)) {
                 ::close(fd);

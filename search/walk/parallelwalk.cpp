@@ -170,8 +170,8 @@ int ParallelWalk::Worker::borrowFd(const Node &node, bool &own) const
             return -1;
         fd = next;
     }
-    struct stat st;
-    if (fstat(fd, &st) != 0 || !(Key{st.st_dev, st.st_ino} == node.key)) {
+    Key key;
+    if (!directoryKeyOf(fd, key) || !(key == node.key)) {
         ::close(fd);   // renamed or replaced meanwhile
         return -1;
     }
@@ -195,17 +195,14 @@ void ParallelWalk::Worker::enter(Node &node)
     }
     bool own = false;
     const int parentFd = borrowFd(*node.parent, own);
-    const int fd = parentFd < 0 ? -1 : openDirectoryAt(parentFd, node.name.c_str());
+    Key key;
+    const int fd = parentFd < 0 ? -1 : openDirectoryAt(parentFd, node.name.c_str(), key);
     if (own)
         ::close(parentFd);
-    struct stat st;
-    if (fd < 0 || fstat(fd, &st) != 0) {
-        if (fd >= 0)
-            ::close(fd);
+    if (fd < 0) {
         skip(node);
         return;
     }
-    const Key key{st.st_dev, st.st_ino};
     if (node.state == Node::State::Entering && !(key == node.key)) {
         ::close(fd);   // a link entered by the reorder that now leads elsewhere
         skip(node);
@@ -439,23 +436,20 @@ void ParallelWalk::finishOne(Node *node)
 
 void ParallelWalk::searchRoot(const QString &absolutePath)
 {
-    const QString path = QDir::cleanPath(absolutePath);
-    const QByteArray raw = QFile::encodeName(path);
-    Key key;
-    const int fd = openRootDirectory(raw, key);
-    if (fd < 0)
+    const RootDirectory opened = openRootDirectory(absolutePath);
+    if (opened.fd < 0)
         return;
-    if (entered_.count(key)) {
-        ::close(fd);   // an earlier root's walk searched it already
+    if (entered_.count(opened.key)) {
+        ::close(opened.fd);   // an earlier root's walk searched it already
         return;
     }
     auto root = std::make_unique<Node>();
-    root->key = key;
-    root->fd = fd;
+    root->key = opened.key;
+    root->fd = opened.fd;
     root->state = Node::State::Entering;
     std::unique_lock<std::mutex> lock(mutex_);
-    rootPath_ = raw.toStdString();
-    rootDisplay_ = path;
+    rootPath_ = opened.raw.toStdString();
+    rootDisplay_ = opened.display;
     roots_.insert(root->key);
     entered_.insert(root->key);
     jobs_.push_back(Job{root.get(), -1});
@@ -547,9 +541,10 @@ bool ParallelWalk::emitParts(Node &node, QList<TFileInfo> &pending, qint64 &pend
         while (!part.pieces.empty()) {
             QList<TFileInfo> piece = std::move(part.pieces.front());
             part.pieces.pop_front();
-            heldBytes_ -= heldBytesOf(piece);
-            if (heldBytes_ + heldBytesOf(piece) >= heldBytesBound)
-                workReady_.notify_all();
+            const qint64 pieceBytes = heldBytesOf(piece);
+            if (heldBytes_ >= heldBytesBound)
+                workReady_.notify_all();   // it was past the bound: workers waiting for room may go on
+            heldBytes_ -= pieceBytes;
             for (const TFileInfo &hit : piece)
                 pendingText += EntrySearch::textBytesOf(hit);
             if (pending.isEmpty())

@@ -80,20 +80,20 @@ public:
 
     // "a/b" an empty file, "a/b=text" one with text, "a/b/" a folder, "a/b -> t" a link to t
     // (inside the tree unless t starts with '/' or '.').
-    void add(QByteArray spec)
+    void add(QByteArray entry)
     {
         QByteArray target, content;
-        if (const qsizetype arrow = spec.indexOf(" -> "); arrow >= 0) {
-            target = spec.mid(arrow + 4);
-            spec.truncate(arrow);
+        if (const qsizetype arrow = entry.indexOf(" -> "); arrow >= 0) {
+            target = entry.mid(arrow + 4);
+            entry.truncate(arrow);
             if (!target.startsWith('/') && !target.startsWith('.'))
                 target = root + '/' + target;
-        } else if (const qsizetype equals = spec.indexOf('='); equals >= 0) {
-            content = spec.mid(equals + 1);
-            spec.truncate(equals);
+        } else if (const qsizetype equals = entry.indexOf('='); equals >= 0) {
+            content = entry.mid(equals + 1);
+            entry.truncate(equals);
         }
-        const bool folder = spec.endsWith('/');
-        QList<QByteArray> parts = spec.split('/');
+        const bool folder = entry.endsWith('/');
+        QList<QByteArray> parts = entry.split('/');
         const QByteArray last = folder ? (parts.removeLast(), parts.takeLast()) : parts.takeLast();
         int fd = open(root.constData(), O_RDONLY | O_DIRECTORY);
         for (const QByteArray &part : parts) {
@@ -113,7 +113,7 @@ public:
         }
         close(fd);
         if (!made)
-            qFatal("cannot make %s", spec.left(200).constData());
+            qFatal("cannot make %s", entry.left(200).constData());
     }
 
 private:

@@ -75,14 +75,17 @@ void searchThread::stopSearch()
 void searchThread::run()
 {
     const MountTable mounts = MountTable::load();
-    if (workerCount > 1) {
-        ParallelWalk walk(*options, mounts, recursive, unsigned(workerCount),
-                          [this](const QString &dirName, QList<TFileInfo> &hits) { emit PushGotFiles(dirName, hits); });
+    const auto send = [this](const QString &dirName, QList<TFileInfo> &hits) { emit PushGotFiles(dirName, hits); };
+    const auto searchRoots = [this](auto &walk) {
         for (const QDir &dir : qAsConst(dirList)) {
             if (isInterruptionRequested())
                 break;
             walk.searchRoot(dir.absolutePath());
         }
+    };
+    if (workerCount > 1) {
+        ParallelWalk walk(*options, mounts, recursive, unsigned(workerCount), send);
+        searchRoots(walk);
     } else {
         // One content search for the whole run: its plan is made once, not once per file.
         std::unique_ptr<ContentSearch> content;
@@ -91,14 +94,8 @@ void searchThread::run()
         options->contentSearch = content.get();
         // One extraction place for the whole run: its files stay locked until the run ends.
         options->extraction = std::make_shared<ExtractionPlace>(options->tempDir);
-        DirectoryWalk walk(*options, mounts, recursive, [this](const QString &dirName, QList<TFileInfo> &hits) {
-            emit PushGotFiles(dirName, hits);
-        });
-        for (const QDir &dir : qAsConst(dirList)) {
-            if (isInterruptionRequested())
-                break;
-            walk.searchRoot(dir.absolutePath());
-        }
+        DirectoryWalk walk(*options, mounts, recursive, send);
+        searchRoots(walk);
         options->contentSearch = nullptr;
         options->extraction.reset();   // unlocks, and removes any uniquely named file
     }

@@ -1,6 +1,6 @@
 #include "archive/archivekind.h"
 
-#include <cctype>
+#include <algorithm>
 
 namespace {
 
@@ -20,24 +20,24 @@ constexpr struct
     {".xz", ArchiveKind::Compressed},   {".zst", ArchiveKind::Compressed},
 };
 
-bool endsWithIgnoringCase(std::string_view name, std::string_view suffix)
-{
-    if (name.size() <= suffix.size())
-        return false;   // a name that is only the suffix (".gz") is a hidden file, not an archive
-    const std::string_view tail = name.substr(name.size() - suffix.size());
-    for (size_t i = 0; i < suffix.size(); ++i) {
-        if (std::tolower(static_cast<unsigned char>(tail[i])) != suffix[i])
-            return false;
-    }
-    return true;
-}
+constexpr size_t longestSuffix = 8;
 
 } // namespace
 
 ArchiveKind archiveKindOf(std::string_view fileName)
 {
+    // The tail is lowered once: this runs for every file of a walk.
+    char tail[longestSuffix];
+    const size_t tailSize = std::min(fileName.size(), longestSuffix);
+    for (size_t i = 0; i < tailSize; ++i) {
+        const char c = fileName[fileName.size() - tailSize + i];
+        tail[i] = c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c;
+    }
+    const std::string_view lowered(tail, tailSize);
     for (const auto &entry : suffixes) {
-        if (endsWithIgnoringCase(fileName, entry.suffix))
+        // A name that is only the suffix (".gz") is a hidden file, not an archive.
+        if (fileName.size() > entry.suffix.size() && lowered.size() >= entry.suffix.size()
+            && lowered.substr(lowered.size() - entry.suffix.size()) == entry.suffix)
             return entry.kind;
     }
     return ArchiveKind::None;
@@ -45,9 +45,15 @@ ArchiveKind archiveKindOf(std::string_view fileName)
 
 ArchiveKind archiveKindOf(const QString &fileName)
 {
-    // Every suffix is ASCII and at most 8 characters long: the last 9 decide.
-    const QByteArray tail = fileName.right(9).toUtf8();
-    return archiveKindOf(std::string_view(tail.constData(), size_t(tail.size())));
+    // Every suffix is ASCII and at most 8 characters long; a longer name keeps a first
+    // character before them, for the rule on names that are only a suffix.
+    char tail[longestSuffix + 1];
+    const qsizetype tailSize = std::min<qsizetype>(fileName.size(), longestSuffix + 1);
+    for (qsizetype i = 0; i < tailSize; ++i) {
+        const char16_t c = fileName[fileName.size() - tailSize + i].unicode();
+        tail[i] = c < 0x80 ? char(c) : '\x80';
+    }
+    return archiveKindOf(std::string_view(tail, size_t(tailSize)));
 }
 
 QString compressedEntryName(const QString &fileName)

@@ -141,6 +141,7 @@ bool PackedReader::open(bool compressedFile)
     archive_read_support_filter_zstd(reader_);
     if (compressedFile) {
         archive_read_support_format_raw(reader_);
+        archive_read_support_format_empty(reader_);   // an empty file compressed: no entry data
     } else {
         // Named one by one: "all" would take mtree too, whose entries name files on this disk.
         archive_read_support_format_7zip(reader_);
@@ -324,7 +325,15 @@ void searchPackedArchive(const PackedArchive &archive, QList<TFileInfo> &hits, c
 void searchCompressedFile(const PackedArchive &archive, const QString &entryName, QList<TFileInfo> &hits,
                           const TSearchOptions *options)
 {
-    PackedReader(archive, hits, options).search(entryName.isEmpty() ? QStringLiteral("-") : entryName);
+    const QString name = entryName.isEmpty() ? QStringLiteral("-") : entryName;
+    // The one entry's name is the file's own: a name search need not read the file, unless
+    // the entry is an archive to open in turn.
+    if (options->grepText.isEmpty() && nestedKindOf(options, name, archive.depth) == NestedKind::None) {
+        if (matchEntryName(options, name))
+            hits.append(TFileInfo{archive.hitPrefix + QDir::separator() + name, 0, QString()});
+        return;
+    }
+    PackedReader(archive, hits, options).search(name);
 }
 
 void searchInnerArchive(ArchiveKind kind, const QByteArray &openPath, const QString &hitPrefix,

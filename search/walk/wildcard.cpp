@@ -2,6 +2,8 @@
 
 #include <QCoreApplication>
 
+#include <algorithm>
+
 namespace {
 
 inline char32_t fold(char32_t c)
@@ -25,6 +27,12 @@ struct AsciiName
 {
     std::string_view bytes;
     char32_t operator[](size_t i) const { return char32_t((unsigned char)bytes[i]); }
+};
+// UTF-16 without surrogates: every unit is a code point, no copy needed.
+struct BmpName
+{
+    QStringView units;
+    char32_t operator[](size_t i) const { return char32_t(units[qsizetype(i)].unicode()); }
 };
 struct WideName
 {
@@ -143,6 +151,9 @@ bool WildcardPattern::matchCodePoints(const Name &name, size_t length) const
 
 bool WildcardPattern::matches(QStringView name) const
 {
+    const bool surrogates = std::any_of(name.begin(), name.end(), [](QChar c) { return c.isSurrogate(); });
+    if (!surrogates)
+        return matchCodePoints(BmpName{name}, size_t(name.size()));
     const QList<uint> points = name.toUcs4();
     return matchCodePoints(WideName{points}, size_t(points.size()));
 }

@@ -160,6 +160,12 @@ private slots:
         ArchiveSearch fake({"*"}, "needle", tmp);
         QCOMPARE(fake.run(tree.file("plain/fake." + suffix, noteText)), QList<TFileInfo>());
         QCOMPARE(fake.messages().count('\n'), 1);
+        // An empty file compressed is an empty entry, not a damaged archive.
+        tree.file("src/empty.txt", QByteArray());
+        MAKE_OR_SKIP("empty." + suffix, program, {"-c", "empty.txt"}, out + "/empty." + suffix);
+        ArchiveSearch empty({"*"}, "needle", tmp);
+        QCOMPARE(empty.run(out + "/empty." + suffix), QList<TFileInfo>());
+        QCOMPARE(empty.messages(), QByteArray());
     }
 
     // a.zip/b.tar.gz/d.7z/c/e.txt is read; an archive a level deeper is only named.

@@ -16,24 +16,16 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QLibraryInfo>
-#include <QDir>
 #include <QMenu>
 #include <QPointer>
 #include <QSaveFile>
 #include <QSignalSpy>
 #include <QTableView>
-#include <QTest>
 #include <QTimer>
 
 #include <memory>
 
 namespace {
-
-QByteArray readAll(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
 
 trayicon *trayOf(QObject *window)
 {
@@ -74,176 +66,166 @@ class TestShell : public QObject
     Q_OBJECT
 
 private slots:
-    void initialDirText_data();
-    void initialDirText();
-    void showNowStampIsRewritten();
-    void stateFolderFallsBackToThePerUserFolder();
-    void handOffShowsTheWindow_data();
-    void handOffShowsTheWindow();
-    void trayTogglesAndOpensTheWindow();
-    void trayQuitDuringASearchStopsTheWorkerFirst();
-    void qtDialogsSpeakChinese();
-};
-
-void TestShell::initialDirText_data()
-{
-    QTest::addColumn<QStringList>("arguments");   // after the program's name, relative to the tree
-    QTest::addColumn<QString>("expected");        // relative to the tree; "<drives>" for the drive text
-    QTest::newRow("no argument") << QStringList{} << "<drives>";
-    QTest::newRow("a directory, then more") << QStringList{"<abs>文档 with blank", "note.txt"} << "文档 with blank";
-    QTest::newRow("kept as written") << QStringList{"<abs>文档 with blank/"} << "文档 with blank/";
-    QTest::newRow("relative to the start") << QStringList{"sub/../文档 with blank"} << "文档 with blank";
-    QTest::newRow("a file") << QStringList{"note.txt"} << "<drives>";
-    QTest::newRow("missing") << QStringList{"missing"} << "<drives>";
-    QTest::newRow("empty") << QStringList{""} << "<drives>";
-}
-
-void TestShell::initialDirText()
-{
-    QFETCH(QStringList, arguments);
-    QFETCH(QString, expected);
-    TempTree tree;
-    tree.dir(QStringLiteral("文档 with blank"));
-    tree.dir(QStringLiteral("sub"));
-    tree.file(QStringLiteral("note.txt"), "x");
-    for (QString &argument : arguments)
-        argument.replace(QLatin1String("<abs>"), tree.root() + QLatin1Char('/'));
-    const QString drives = driveListText();
-    QCOMPARE(::initialDirText(QStringList{QStringLiteral("quorvel")} + arguments, tree.root(), drives),
-             expected == QLatin1String("<drives>") ? drives : tree.path(expected));
-}
-
-void TestShell::showNowStampIsRewritten()
-{
-    TempTree tree;
-    const QString path = tree.file(QStringLiteral("shownow.cmd"), QByteArray(100, 'x'));
-    QVERIFY(writeShowNowFileAt(path, QDateTime(QDate(2026, 12, 5), QTime(21, 43, 10, 6))));
-    QCOMPARE(readAll(path), QByteArray("05.12.2026 21:43:10.006"));
-    QCOMPARE(showNowFolder(path), QString());
-    // A folder to search goes on a second line, after the unchanged stamp.
-    const QString folder = tree.dir(QStringLiteral("文档 b"));
-    QVERIFY(writeShowNowFileAt(path, QDateTime(QDate(2026, 12, 5), QTime(21, 43, 10, 6)), folder));
-    QCOMPARE(readAll(path).left(24), QByteArray("05.12.2026 21:43:10.006\n"));
-    QCOMPARE(showNowFolder(path), folder);
-    QVERIFY(writeShowNowFileAt(path, QDateTime::currentDateTime(), tree.path(QStringLiteral("gone"))));
-    QCOMPARE(showNowFolder(path), QString());
-    QVERIFY(!writeShowNowFileAt(tree.dir(QStringLiteral("blocked")), QDateTime::currentDateTime()));
-}
-
-void TestShell::stateFolderFallsBackToThePerUserFolder()
-{
-    TempTree home;
-    const QByteArray saved = qgetenv("XDG_DATA_HOME");
-    qputenv("XDG_DATA_HOME", QFile::encodeName(home.path(QStringLiteral("data"))));
-    const QString perUser = home.path(QStringLiteral("data/quorvel"));
-    QCOMPARE(perUser + QStringLiteral("/tmp"), ExtractionPlace::perUserFolder());   // one per-user folder
-    QCOMPARE(stateFolderFor(home.root()), QDir::cleanPath(home.root()));   // writable: the program's own
-    // Installed programs never write beside themselves, whoever runs them.
-    for (const char *installed : {"/usr/bin", "/usr/local/bin", "/bin", "/opt", "/snap"})
-        QCOMPARE(stateFolderFor(QLatin1String(installed)), perUser);
-    QCOMPARE(stateFolderFor(home.path(QStringLiteral("no/such/dir"))), perUser);
-    QCOMPARE(stateFolderFor(home.file(QStringLiteral("plainfile"))), perUser);
-    const QString locked = home.dir(QStringLiteral("installed/bin"));
-    QFile::setPermissions(locked, QFileDevice::ReadOwner | QFileDevice::ExeOwner);
-    const bool lockHolds = !QFileInfo(locked).isWritable();   // not for the superuser
-    const QString chosen = stateFolderFor(locked);
-    QFile::setPermissions(locked, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
-    saved.isNull() ? qunsetenv("XDG_DATA_HOME") : qputenv("XDG_DATA_HOME", saved);
-    if (lockHolds)
-        QCOMPARE(chosen, perUser);
-}
-
-void TestShell::handOffShowsTheWindow_data()
-{
-    QTest::addColumn<int>("way");
-    QTest::newRow("rewritten") << 0;
-    QTest::newRow("replaced by a rename") << 1;   // as editors and other tools write
-    QTest::newRow("removed and made anew") << 2;
-    QTest::newRow("with a folder, minimised") << 3;
-}
-
-void TestShell::handOffShowsTheWindow()
-{
-    QFETCH(int, way);
-    writeShowNowFile();
-    MainWindow window(programWindowEnvironment());
-    const QString path = showNowFilePath();
-    if (way == 1) {
-        QSaveFile replacement(path);
-        QVERIFY(replacement.open(QIODevice::WriteOnly));
-        replacement.write("replaced");
-        QVERIFY(replacement.commit());
-    } else if (way == 2) {
-        QVERIFY(QFile::remove(path));
-        QTest::qWait(200);
+    void initialDirText_data()
+    {
+        QTest::addColumn<QStringList>("arguments");   // after the program's name, relative to the tree
+        QTest::addColumn<QString>("expected");        // relative to the tree; "<drives>" for the drive text
+        QTest::newRow("no argument") << QStringList{} << "<drives>";
+        QTest::newRow("a directory, then more") << QStringList{"<abs>文档 with blank", "note.txt"} << "文档 with blank";
+        QTest::newRow("kept as written") << QStringList{"<abs>文档 with blank/"} << "文档 with blank/";
+        QTest::newRow("relative to the start") << QStringList{"sub/../文档 with blank"} << "文档 with blank";
+        QTest::newRow("a file") << QStringList{"note.txt"} << "<drives>";
+        QTest::newRow("missing") << QStringList{"missing"} << "<drives>";
+        QTest::newRow("empty") << QStringList{""} << "<drives>";
     }
-    TempTree asked;
-    if (way == 3) {
-        window.setInitialDir(QStringLiteral("/"));
+
+    void initialDirText()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(QString, expected);
+        TempTree tree;
+        tree.dir(QStringLiteral("文档 with blank"));
+        tree.dir(QStringLiteral("sub"));
+        tree.file(QStringLiteral("note.txt"), "x");
+        for (QString &argument : arguments)
+            argument.replace(QLatin1String("<abs>"), tree.root() + QLatin1Char('/'));
+        const QString drives = driveListText();
+        QCOMPARE(::initialDirText(QStringList{QStringLiteral("quorvel")} + arguments, tree.root(), drives),
+                 expected == QLatin1String("<drives>") ? drives : tree.path(expected));
+    }
+
+    void showNowStampIsRewritten()
+    {
+        TempTree tree;
+        const QString path = tree.file(QStringLiteral("shownow.cmd"), QByteArray(100, 'x'));
+        QVERIFY(writeShowNowFileAt(path, QDateTime(QDate(2026, 12, 5), QTime(21, 43, 10, 6))));
+        QCOMPARE(readFile(path), QByteArray("05.12.2026 21:43:10.006"));
+        QCOMPARE(showNowFolder(path), QString());
+        // A folder to search goes on a second line, after the unchanged stamp.
+        const QString folder = tree.dir(QStringLiteral("文档 b"));
+        QVERIFY(writeShowNowFileAt(path, QDateTime(QDate(2026, 12, 5), QTime(21, 43, 10, 6)), folder));
+        QCOMPARE(readFile(path).left(24), QByteArray("05.12.2026 21:43:10.006\n"));
+        QCOMPARE(showNowFolder(path), folder);
+        QVERIFY(writeShowNowFileAt(path, QDateTime::currentDateTime(), tree.path(QStringLiteral("gone"))));
+        QCOMPARE(showNowFolder(path), QString());
+        QVERIFY(!writeShowNowFileAt(tree.dir(QStringLiteral("blocked")), QDateTime::currentDateTime()));
+    }
+
+    void stateFolderFallsBackToThePerUserFolder()
+    {
+        TempTree home;
+        const QByteArray saved = qgetenv("XDG_DATA_HOME");
+        qputenv("XDG_DATA_HOME", QFile::encodeName(home.path(QStringLiteral("data"))));
+        const QString perUser = home.path(QStringLiteral("data/quorvel"));
+        QCOMPARE(perUser + QStringLiteral("/tmp"), ExtractionPlace::perUserFolder());   // one per-user folder
+        QCOMPARE(stateFolderFor(home.root()), QDir::cleanPath(home.root()));   // writable: the program's own
+        // Installed programs never write beside themselves, whoever runs them.
+        for (const char *installed : {"/usr/bin", "/usr/local/bin", "/bin", "/opt", "/snap"})
+            QCOMPARE(stateFolderFor(QLatin1String(installed)), perUser);
+        QCOMPARE(stateFolderFor(home.path(QStringLiteral("no/such/dir"))), perUser);
+        QCOMPARE(stateFolderFor(home.file(QStringLiteral("plainfile"))), perUser);
+        const QString locked = home.dir(QStringLiteral("installed/bin"));
+        QFile::setPermissions(locked, QFileDevice::ReadOwner | QFileDevice::ExeOwner);
+        const bool lockHolds = !QFileInfo(locked).isWritable();   // not for the superuser
+        const QString chosen = stateFolderFor(locked);
+        QFile::setPermissions(locked, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+        saved.isNull() ? qunsetenv("XDG_DATA_HOME") : qputenv("XDG_DATA_HOME", saved);
+        if (lockHolds)
+            QCOMPARE(chosen, perUser);
+    }
+
+    void handOffShowsTheWindow_data()
+    {
+        QTest::addColumn<int>("way");
+        QTest::newRow("rewritten") << 0;
+        QTest::newRow("replaced by a rename") << 1;   // as editors and other tools write
+        QTest::newRow("removed and made anew") << 2;
+        QTest::newRow("with a folder, minimised") << 3;
+    }
+
+    void handOffShowsTheWindow()
+    {
+        QFETCH(int, way);
+        writeShowNowFile();
+        MainWindow window(programWindowEnvironment());
+        const QString path = showNowFilePath();
+        if (way == 1) {
+            QSaveFile replacement(path);
+            QVERIFY(replacement.open(QIODevice::WriteOnly));
+            replacement.write("replaced");
+            QVERIFY(replacement.commit());
+        } else if (way == 2) {
+            QVERIFY(QFile::remove(path));
+            QTest::qWait(200);
+        }
+        TempTree asked;
+        if (way == 3) {
+            window.setInitialDir(QStringLiteral("/"));
+            window.showMinimized();
+        }
+        QTest::qWait(300);   // some file systems keep time stamps to the second
+        writeShowNowFile(way == 3 ? asked.root() : QString());
+        QTRY_VERIFY_WITH_TIMEOUT(window.isVisible() && !window.isMinimized(), 10000);
+        auto *dirs = window.findChild<QComboBox *>(QStringLiteral("comboBox_Dir"));
+        // Taken as a first start with the folder would take it.
+        QCOMPARE(dirs->currentText(), way == 3 ? asked.root() : QString());
+        if (way == 3)
+            QCOMPARE(dirs->itemText(dirs->count() - 2), driveListText());
+    }
+
+    void trayTogglesAndOpensTheWindow()
+    {
+        MainWindow window(programWindowEnvironment());
+        trayicon *tray = trayOf(&window);
+        // A single click toggles (StatusNotifierItem trays report no other); the double click
+        // whose first click it was does not toggle back.
+        emit tray->activated(QSystemTrayIcon::Trigger);
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        emit tray->activated(QSystemTrayIcon::DoubleClick);
+        QVERIFY(window.isVisible());
+        QTest::qWait(QApplication::doubleClickInterval() + 50);
+        QSignalSpy lastClosed(qApp, &QGuiApplication::lastWindowClosed);
+        emit tray->activated(QSystemTrayIcon::DoubleClick);
+        QVERIFY(window.isHidden());
+        QVERIFY(!eventLoopEndsByItself(300));   // hidden from the tray, the program goes on
+        QCOMPARE(lastClosed.count(), 0);
         window.showMinimized();
+        triggerTrayEntry(&window, QStringLiteral("打开"));
+        QVERIFY(window.isVisible() && !window.isMinimized());
     }
-    QTest::qWait(300);   // some file systems keep time stamps to the second
-    writeShowNowFile(way == 3 ? asked.root() : QString());
-    QTRY_VERIFY_WITH_TIMEOUT(window.isVisible() && !window.isMinimized(), 10000);
-    auto *dirs = window.findChild<QComboBox *>(QStringLiteral("comboBox_Dir"));
-    // Taken as a first start with the folder would take it.
-    QCOMPARE(dirs->currentText(), way == 3 ? asked.root() : QString());
-    if (way == 3)
-        QCOMPARE(dirs->itemText(dirs->count() - 2), driveListText());
-}
 
-void TestShell::trayTogglesAndOpensTheWindow()
-{
-    MainWindow window(programWindowEnvironment());
-    trayicon *tray = trayOf(&window);
-    // A single click toggles (StatusNotifierItem trays report no other); the double click
-    // whose first click it was does not toggle back.
-    emit tray->activated(QSystemTrayIcon::Trigger);
-    QVERIFY(QTest::qWaitForWindowExposed(&window));
-    emit tray->activated(QSystemTrayIcon::DoubleClick);
-    QVERIFY(window.isVisible());
-    QTest::qWait(QApplication::doubleClickInterval() + 50);
-    QSignalSpy lastClosed(qApp, &QGuiApplication::lastWindowClosed);
-    emit tray->activated(QSystemTrayIcon::DoubleClick);
-    QVERIFY(window.isHidden());
-    QVERIFY(!eventLoopEndsByItself(300));   // hidden from the tray, the program goes on
-    QCOMPARE(lastClosed.count(), 0);
-    window.showMinimized();
-    triggerTrayEntry(&window, QStringLiteral("打开"));
-    QVERIFY(window.isVisible() && !window.isMinimized());
-}
+    // "退出" ends the program at once, without the question about a running search; the window
+    // then stops the worker and waits for it before its children go.
+    void trayQuitDuringASearchStopsTheWorkerFirst()
+    {
+        auto window = std::make_unique<MainWindow>(programWindowEnvironment());
+        window->show();
+        auto *worker = window->findChild<searchThread *>();
+        bool workerRanWhileChildrenWent = false;
+        QObject::connect(window->findChild<QTableView *>(), &QObject::destroyed,
+                         [&] { workerRanWhileChildrenWent = worker->isRunning(); });
+        QPointer<searchThread> watched(worker);
+        const QList<QDir> roots(50, QDir(QStringLiteral("/usr")));   // a long walk
+        worker->setSearchParam(roots, {QStringLiteral("*")}, QString(), Qt::CaseSensitive, true, false, false);
+        worker->start();
+        QTest::qWait(30);
+        if (!worker->isRunning())
+            QSKIP("the search ended before the quit");
+        QTimer::singleShot(0, window.get(), [&] { triggerTrayEntry(window.get(), QStringLiteral("退出")); });
+        QVERIFY(eventLoopEndsByItself(10000));
+        window.reset();
+        QVERIFY(watched.isNull());
+        QVERIFY(!workerRanWhileChildrenWent);
+    }
 
-// "退出" ends the program at once, without the question about a running search; the window
-// then stops the worker and waits for it before its children go.
-void TestShell::trayQuitDuringASearchStopsTheWorkerFirst()
-{
-    auto window = std::make_unique<MainWindow>(programWindowEnvironment());
-    window->show();
-    auto *worker = window->findChild<searchThread *>();
-    bool workerRanWhileChildrenWent = false;
-    QObject::connect(window->findChild<QTableView *>(), &QObject::destroyed,
-                     [&] { workerRanWhileChildrenWent = worker->isRunning(); });
-    QPointer<searchThread> watched(worker);
-    const QList<QDir> roots(50, QDir(QStringLiteral("/usr")));   // a long walk
-    worker->setSearchParam(roots, {QStringLiteral("*")}, QString(), Qt::CaseSensitive, true, false, false);
-    worker->start();
-    QTest::qWait(30);
-    if (!worker->isRunning())
-        QSKIP("the search ended before the quit");
-    QTimer::singleShot(0, window.get(), [&] { triggerTrayEntry(window.get(), QStringLiteral("退出")); });
-    QVERIFY(eventLoopEndsByItself(10000));
-    window.reset();
-    QVERIFY(watched.isNull());
-    QVERIFY(!workerRanWhileChildrenWent);
-}
-
-void TestShell::qtDialogsSpeakChinese()
-{
-    if (!QFileInfo::exists(QLibraryInfo::path(QLibraryInfo::TranslationsPath) + QStringLiteral("/qtbase_zh_CN.qm")))
-        QSKIP("Qt's translations are not installed (qt6-translations-l10n)");
-    QVERIFY(installQtTranslations(*qApp, QLocale::c()));   // no translation for it: Chinese
-    QCOMPARE(QCoreApplication::translate("QPlatformTheme", "Cancel"), QStringLiteral("取消"));
-}
+    void qtDialogsSpeakChinese()
+    {
+        if (!QFileInfo::exists(QLibraryInfo::path(QLibraryInfo::TranslationsPath) + QStringLiteral("/qtbase_zh_CN.qm")))
+            QSKIP("Qt's translations are not installed (qt6-translations-l10n)");
+        QVERIFY(installQtTranslations(*qApp, QLocale::c()));   // no translation for it: Chinese
+        QCOMPARE(QCoreApplication::translate("QPlatformTheme", "Cancel"), QStringLiteral("取消"));
+    }
+};
 
 QTEST_MAIN(TestShell)
 #include "test_shell.moc"

@@ -7,8 +7,6 @@
 #include "walk/fileinfo.h"
 #include "walk/searchoptions.h"
 
-#include <QDir>
-#include <QFile>
 #include <QStringList>
 
 #include <memory>
@@ -61,12 +59,6 @@ inline QStringList hitTexts(const QList<TFileInfo> &hits)
 inline QString inArchive(const QStringList &parts)
 {
     return parts.join(QDir::separator());
-}
-
-inline QByteArray readFile(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
 // An archive of the kind its suffix names (ZIP or else RAR) holding the same entries either way;

@@ -1,8 +1,5 @@
 #include "archivetesthelpers.h"
 
-#include <QFileInfo>
-#include <QTest>
-
 #include <clocale>
 
 // Archives made by other tools (libarchive's test suite): the names and contents their

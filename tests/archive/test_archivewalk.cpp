@@ -2,7 +2,6 @@
 #include "batchrecorder.h"
 
 #include <QProcess>
-#include <QTest>
 
 #include <atomic>
 

@@ -2,10 +2,6 @@
 #include "archive/rarvolumenames.h"
 #include "archive/unrarlayer.h"
 
-#include <QFileInfo>
-#include <QTest>
-
-#include <cwchar>
 #include <functional>
 #include <string>
 #include <vector>
@@ -15,18 +11,14 @@
 
 namespace {
 
-// Records the volume names the reader asks for or announces, and answers as told.
+// Answers the reader's callback as told.
 struct Dialogue
 {
-    std::vector<std::pair<intptr_t, QString>> volumes;
     std::function<int(unsigned int, wchar_t *, intptr_t)> answer;
 
     static int callback(unsigned int msg, intptr_t userData, intptr_t p1, intptr_t p2)
     {
-        auto *self = reinterpret_cast<Dialogue *>(userData);
-        if (msg == UCM_CHANGEVOLUMEW)
-            self->volumes.push_back({p2, QString::fromWCharArray(reinterpret_cast<wchar_t *>(p1))});
-        return self->answer ? self->answer(msg, reinterpret_cast<wchar_t *>(p1), p2) : 0;
+        return reinterpret_cast<Dialogue *>(userData)->answer(msg, reinterpret_cast<wchar_t *>(p1), p2);
     }
 };
 
@@ -78,34 +70,6 @@ class RarSearchTest : public QObject
     TempTree tree_;
 
 private slots:
-    void callbackMayRetryOrNameAnotherVolume()
-    {
-        const QByteArray data = lines(3000);
-        const QList<QByteArray> volumes = rar4Volumes({{"data.bin", data}}, {20000, true, true});
-        QCOMPARE(volumes.size(), 3);
-        Dialogue dialogue;
-        int asked = 0;
-        dialogue.answer = [&](unsigned int msg, wchar_t *name, intptr_t mode) {
-            if (msg != UCM_CHANGEVOLUMEW || mode != RAR_VOL_ASK || ++asked == 1)
-                return 0;  // the first time: try the same name again
-            if (asked > 2)
-                return -1;
-            // The rest of the set turned up renamed; it goes on by the new name's numbering.
-            tree_.file("ask/moved/w.part2.rar", volumes.at(1));
-            tree_.file("ask/moved/w.part3.rar", volumes.at(2));
-            std::wcscpy(name, tree_.path("ask/moved/w.part2.rar").toStdWString().c_str());
-            return 0;
-        };
-        Archive arc(tree_.file("ask/v.part1.rar", volumes.at(0)), &dialogue);
-        QCOMPARE(arc.read(), ERAR_SUCCESS);
-        QCOMPARE(arc.extract(tree_.path("ask/out.tmp")), ERAR_SUCCESS);
-        QCOMPARE(readFile(tree_.path("ask/out.tmp")), data);
-        const QString moved = tree_.path("ask/moved/w.part2.rar");
-        QCOMPARE(dialogue.volumes, (std::vector<std::pair<intptr_t, QString>>{
-                                       {RAR_VOL_ASK, tree_.path("ask/v.part2.rar")}, {RAR_VOL_ASK, tree_.path("ask/v.part2.rar")},
-                                       {RAR_VOL_NOTIFY, moved}, {RAR_VOL_NOTIFY, tree_.path("ask/moved/w.part3.rar")}}));
-    }
-
     void processDataCanCancel()
     {
         QByteArray big(1 << 20, 'b');

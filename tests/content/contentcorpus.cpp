@@ -2,8 +2,6 @@
 
 #include "temptree.h"
 
-#include <QDir>
-#include <QFile>
 #include <QTextCodec>
 
 #include <random>

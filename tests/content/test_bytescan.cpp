@@ -7,14 +7,6 @@
 
 #include <random>
 
-class ByteScanTest : public QObject
-{
-    Q_OBJECT
-
-private slots:
-    void scansFindWhatALoopFinds();
-};
-
 namespace {
 
 std::vector<unsigned char> randomData(std::mt19937 &random, size_t size, int kind)
@@ -46,52 +38,58 @@ ByteSet randomClass(std::mt19937 &random)
 
 } // namespace
 
-void ByteScanTest::scansFindWhatALoopFinds()
+class ByteScanTest : public QObject
 {
-    std::mt19937 random(31);
-    for (int round = 0; round < 4000; ++round) {
-        const auto data = randomData(random, random() % 700, round);
-        std::vector<ByteSet> classes(1 + random() % 6);
-        for (ByteSet &set : classes)
-            set = randomClass(random);
-        if (round % 50 == 0)
-            classes.push_back(ByteSet());   // never matches
-        const size_t from = random() % (data.size() + 1);
-        const size_t to = from + random() % (data.size() + 2 - from);
-        std::vector<size_t> found, expected;
-        BytePattern(classes).findAll(data.data(), data.size(), from, to, found);
-        for (size_t p = from; p < to && p + classes.size() <= data.size(); ++p) {
-            bool all = true;
-            for (size_t i = 0; i < classes.size(); ++i)
-                all = all && classes[i][data[p + i]];
-            if (all)
-                expected.push_back(p);
-        }
-        QCOMPARE(found, expected);
+    Q_OBJECT
 
-        unsigned categories = 0;
-        for (unsigned c = 1; c <= bytecategory::All; c <<= 1) {
-            const ByteSet set = bytecategory::bytesOf(c);
-            for (const unsigned char b : data)
-                categories |= set[b] ? c : 0;
-        }
-        QCOMPARE(bytecategory::present(data.data(), data.size()), categories);
-
-        const unsigned char value = "a\n+\x80"[round % 4];
-        size_t count = 0;
-        std::ptrdiff_t first = -1, last = -1;
-        for (size_t i = 0; i < data.size(); ++i) {
-            if (data[i] == value) {
-                ++count;
-                first = first < 0 ? std::ptrdiff_t(i) : first;
-                last = std::ptrdiff_t(i);
+private slots:
+    void scansFindWhatALoopFinds()
+    {
+        std::mt19937 random(31);
+        for (int round = 0; round < 4000; ++round) {
+            const auto data = randomData(random, random() % 700, round);
+            std::vector<ByteSet> classes(1 + random() % 6);
+            for (ByteSet &set : classes)
+                set = randomClass(random);
+            if (round % 50 == 0)
+                classes.push_back(ByteSet());   // never matches
+            const size_t from = random() % (data.size() + 1);
+            const size_t to = from + random() % (data.size() + 2 - from);
+            std::vector<size_t> found, expected;
+            BytePattern(classes).findAll(data.data(), data.size(), from, to, found);
+            for (size_t p = from; p < to && p + classes.size() <= data.size(); ++p) {
+                bool all = true;
+                for (size_t i = 0; i < classes.size(); ++i)
+                    all = all && classes[i][data[p + i]];
+                if (all)
+                    expected.push_back(p);
             }
+            QCOMPARE(found, expected);
+
+            unsigned categories = 0;
+            for (unsigned c = 1; c <= bytecategory::All; c <<= 1) {
+                const ByteSet set = bytecategory::bytesOf(c);
+                for (const unsigned char b : data)
+                    categories |= set[b] ? c : 0;
+            }
+            QCOMPARE(bytecategory::present(data.data(), data.size()), categories);
+
+            const unsigned char value = "a\n+\x80"[round % 4];
+            size_t count = 0;
+            std::ptrdiff_t first = -1, last = -1;
+            for (size_t i = 0; i < data.size(); ++i) {
+                if (data[i] == value) {
+                    ++count;
+                    first = first < 0 ? std::ptrdiff_t(i) : first;
+                    last = std::ptrdiff_t(i);
+                }
+            }
+            QCOMPARE(bytescan::count(data.data(), data.size(), value), count);
+            QCOMPARE(bytescan::find(data.data(), data.size(), value), first);
+            QCOMPARE(bytescan::findLast(data.data(), data.size(), value), last);
         }
-        QCOMPARE(bytescan::count(data.data(), data.size(), value), count);
-        QCOMPARE(bytescan::find(data.data(), data.size(), value), first);
-        QCOMPARE(bytescan::findLast(data.data(), data.size(), value), last);
     }
-}
+};
 
 QTEST_GUILESS_MAIN(ByteScanTest)
 #include "test_bytescan.moc"

@@ -1,28 +1,15 @@
 // The facts about codecs that the fast content search relies on, checked against the codecs
-// themselves: byte tables, ASCII transparency, line-feed synchronisation, case folding, BOCU-1
-// gates. (Piecewise decoding is proven by the equivalence test, whose chunkings decode one
+// themselves: byte tables, ASCII transparency, line-feed synchronisation, case folding
+// (piecewise decoding is proven by the equivalence test, whose chunkings decode one
 // byte at a time.)
 
-#include "content/bytepattern.h"
 #include "content/casefold.h"
 #include "content/codecmodel.h"
-#include "content/needleplan.h"
 
 #include <QTest>
 #include <QTextCodec>
 
 #include <random>
-
-class CodecModelTest : public QObject
-{
-    Q_OBJECT
-
-private slots:
-    void modelHoldsForItsCodec_data();
-    void modelHoldsForItsCodec();
-    void caseFoldingIsQStringsRule();
-    void bocuDifferencesAreFixedBytes();
-};
 
 namespace {
 
@@ -107,157 +94,130 @@ void checkAsciiComesFromAsciiBytes(QTextCodec *codec)
 
 } // namespace
 
-void CodecModelTest::modelHoldsForItsCodec_data()
+class CodecModelTest : public QObject
 {
-    QTest::addColumn<QByteArray>("name");
-    QList<QTextCodec *> seen;
-    for (const int mib : QTextCodec::availableMibs()) {
-        QTextCodec *codec = QTextCodec::codecForMib(mib);
-        if (codec && !seen.contains(codec)) {
-            seen << codec;
-            QTest::newRow(codec->name().constData()) << codec->name();
-        }
-    }
-}
+    Q_OBJECT
 
-// Each fact the search relies on, for the codecs whose model claims it.
-void CodecModelTest::modelHoldsForItsCodec()
-{
-    QFETCH(QByteArray, name);
-    QTextCodec *codec = QTextCodec::codecForName(name);
-    const CodecModel &model = codecModel(codec);
-    std::mt19937 random(7);
-    // While no trigger byte comes, every byte decodes to its table entry.
-    if (model.hasTable) {
-        QByteArray allowed;
-        for (int b = 0; b < 256; ++b) {
-            if (!model.triggers.test(size_t(b)))
-                allowed.append(char(b));
-        }
-        for (int round = 0; round < 100; ++round) {
-            QByteArray sample;
-            QString expected;
-            for (int i = 0; i < 600; ++i) {
-                sample.append(allowed[int(random() % unsigned(allowed.size()))]);
-                expected += QChar(model.table[uchar(sample.back())]);
+private slots:
+    void modelHoldsForItsCodec_data()
+    {
+        QTest::addColumn<QByteArray>("name");
+        QList<QTextCodec *> seen;
+        for (const int mib : QTextCodec::availableMibs()) {
+            QTextCodec *codec = QTextCodec::codecForMib(mib);
+            if (codec && !seen.contains(codec)) {
+                seen << codec;
+                QTest::newRow(codec->name().constData()) << codec->name();
             }
-            QCOMPARE(decodeFresh(codec, sample), expected);
-            QCOMPARE(decodeAfterLineFeed(codec, sample), expected);
         }
     }
-    if (model.special == CodecModel::Special::Transparent)
-        checkAsciiComesFromAsciiBytes(codec);
-    if (model.special == CodecModel::Special::Whole)
-        return;
-    // Lines decode one by one: decoding a text equals decoding it up to and including a line
-    // feed, then the rest with a decoder that has just seen a line feed.
-    const QString text = QStringLiteral("mutex 操作系统 言語 파이썬 a+b ~x €\r\n");
-    for (int round = 0; round < 4000; ++round) {
-        QByteArray head = round % 5 == 4 ? codec->fromUnicode(text) : randomBytes(random, int(random() % 40), round);
-        QByteArray tail = round % 7 == 6 ? codec->fromUnicode(text) : randomBytes(random, int(random() % 40), round + 1);
-        if (model.hzEscapes) {
-            for (QByteArray *part : {&head, &tail}) {
-                part->replace("~{", "~}");
-                part->replace("~\n", "~~\n");
-                if (part->endsWith('~'))
-                    part->append('~');
+
+    // Each fact the search relies on, for the codecs whose model claims it.
+    void modelHoldsForItsCodec()
+    {
+        QFETCH(QByteArray, name);
+        QTextCodec *codec = QTextCodec::codecForName(name);
+        const CodecModel &model = codecModel(codec);
+        std::mt19937 random(7);
+        // While no trigger byte comes, every byte decodes to its table entry.
+        if (model.hasTable) {
+            QByteArray allowed;
+            for (int b = 0; b < 256; ++b) {
+                if (!model.triggers.test(size_t(b)))
+                    allowed.append(char(b));
             }
-            if (head.endsWith('~') && tail.startsWith('{'))
-                tail.prepend('x');
-        }
-        const QString whole = decodeFresh(codec, head + '\n' + tail);
-        const QString split = decodeFresh(codec, head + '\n') + decodeAfterLineFeed(codec, tail);
-        QVERIFY2(whole == split, (head.toHex(' ') + " | " + tail.toHex(' ')).constData());
-    }
-    if (model.special != CodecModel::Special::Segments)
-        return;
-    // A line with trigger bytes but no structure that makes characters (a UTF-7 base64 run of
-    // three or more characters) gives no line feed of its own, and every printable ASCII
-    // character it gives that is not a trigger byte is one of its bytes.
-    static const char *const pieces[] = {"+", "+-", "+A", "+AB", "+A-", "+AB-", "~", "~~", "~}", "~x", "mu", "tex",
-                                         "\xa1", "\xfe\xa1", "-", " ", "+/", "++", "a", "\r"};
-    int checked = 0;
-    for (int round = 0; round < 20000; ++round) {
-        QByteArray line;
-        for (int i = 1 + int(random() % 8); i > 0; --i)
-            line += pieces[random() % (sizeof pieces / sizeof *pieces)];
-        const auto *bytes = reinterpret_cast<const unsigned char *>(line.constData());
-        if ((model.hzEscapes && (line.contains("~{") || line.endsWith('~')))
-            || segmentMayMakeCharacters(model, bytes, size_t(line.size())))
-            continue;
-        ++checked;
-        const QString decoded = decodeAfterLineFeed(codec, line + '\n');
-        QVERIFY2(decoded.endsWith(QLatin1Char('\n')) && decoded.count(QLatin1Char('\n')) == 1, line.constData());
-        for (const QChar c : decoded) {
-            if (c.unicode() >= 0x20 && c.unicode() < 0x7f && !model.triggers.test(c.unicode()))
-                QVERIFY2(line.contains(char(c.unicode())), qPrintable(QString::fromLatin1(line) + " -> " + decoded));
-        }
-    }
-    QVERIFY(checked > 1000);
-}
-
-void CodecModelTest::caseFoldingIsQStringsRule()
-{
-    std::mt19937 random(23);
-    for (uint u = 0; u < 0x10000; ++u) {
-        if (u >= 0xd800 && u <= 0xdfff)
-            continue;
-        const QString a = QString(QChar(char16_t(u)));
-        for (const char16_t v : casefold::variants(char16_t(u), Qt::CaseInsensitive))
-            QVERIFY(a.compare(QString(QChar(v)), Qt::CaseInsensitive) == 0);
-        const char16_t w = char16_t(random() % 0x10000);
-        if (w < 0xd800 || w > 0xdfff)
-            QCOMPARE(casefold::unitsMatch(char16_t(u), w, Qt::CaseInsensitive),
-                     a.compare(QString(QChar(w)), Qt::CaseInsensitive) == 0);
-    }
-    // Containment is position by position.
-    const QString letters = QStringLiteral("aAkK\u212asS\u017f\u00df\u1e9e\u03a3\u03c3\u03c2\u0130i\u0131I");
-    for (int round = 0; round < 20000; ++round) {
-        QString hay, needle;
-        for (int i = 0; i < 8; ++i)
-            hay += letters[int(random() % unsigned(letters.size()))];
-        for (int i = 0; i < 2; ++i)
-            needle += letters[int(random() % unsigned(letters.size()))];
-        bool mine = false;
-        for (int at = 0; at + 2 <= hay.size(); ++at)
-            mine = mine || (casefold::unitsMatch(hay[at].unicode(), needle[0].unicode(), Qt::CaseInsensitive)
-                            && casefold::unitsMatch(hay[at + 1].unicode(), needle[1].unicode(), Qt::CaseInsensitive));
-        QCOMPARE(mine, hay.contains(needle, Qt::CaseInsensitive));
-    }
-}
-
-void CodecModelTest::bocuDifferencesAreFixedBytes()
-{
-    QTextCodec *codec = QTextCodec::codecForName("BOCU-1");
-    const CodecModel &model = codecModel(codec);
-    std::mt19937 random(29);
-    const QString contexts[] = {QString(), QStringLiteral("abc "), QStringLiteral("中文"), QStringLiteral("\n"),
-                                QStringLiteral("ア"), QStringLiteral("Ωμέγα"), QStringLiteral("한국"), QStringLiteral("  ")};
-    for (const QString &text : {QStringLiteral("mutex"), QStringLiteral(" mutex"), QStringLiteral("Mutex"),
-                                QStringLiteral("操作系统"), QStringLiteral("a b c"), QStringLiteral("ωΣ")}) {
-        for (const Qt::CaseSensitivity cs : {Qt::CaseSensitive, Qt::CaseInsensitive}) {
-            const NeedlePlan plan = NeedlePlan::build(text, cs, model);
-            if (plan.bocuRun.empty())
-                continue;
-            const BytePattern gate(plan.bocuRun);
-            for (int round = 0; round < 300; ++round) {
-                QString written = text;
-                if (cs == Qt::CaseInsensitive) {
-                    for (QChar &c : written) {
-                        const auto v = casefold::variants(c.unicode(), cs);
-                        c = QChar(v[random() % v.size()]);
-                    }
+            for (int round = 0; round < 100; ++round) {
+                QByteArray sample;
+                QString expected;
+                for (int i = 0; i < 600; ++i) {
+                    sample.append(allowed[int(random() % unsigned(allowed.size()))]);
+                    expected += QChar(model.table[uchar(sample.back())]);
                 }
-                const QString full = contexts[random() % 8] + written + contexts[random() % 8];
-                const QByteArray bytes = codec->fromUnicode(full);
-                std::vector<size_t> found;
-                gate.findAll(reinterpret_cast<const unsigned char *>(bytes.constData()), size_t(bytes.size()), 0,
-                             size_t(bytes.size()), found);
-                QVERIFY2(!found.empty(), qPrintable(full));
+                QCOMPARE(decodeFresh(codec, sample), expected);
+                QCOMPARE(decodeAfterLineFeed(codec, sample), expected);
             }
         }
+        if (model.special == CodecModel::Special::Transparent)
+            checkAsciiComesFromAsciiBytes(codec);
+        if (model.special == CodecModel::Special::Whole)
+            return;
+        // Lines decode one by one: decoding a text equals decoding it up to and including a line
+        // feed, then the rest with a decoder that has just seen a line feed.
+        const QString text = QStringLiteral("mutex 操作系统 言語 파이썬 a+b ~x €\r\n");
+        for (int round = 0; round < 4000; ++round) {
+            QByteArray head = round % 5 == 4 ? codec->fromUnicode(text) : randomBytes(random, int(random() % 40), round);
+            QByteArray tail = round % 7 == 6 ? codec->fromUnicode(text) : randomBytes(random, int(random() % 40), round + 1);
+            if (model.hzEscapes) {
+                for (QByteArray *part : {&head, &tail}) {
+                    part->replace("~{", "~}");
+                    part->replace("~\n", "~~\n");
+                    if (part->endsWith('~'))
+                        part->append('~');
+                }
+                if (head.endsWith('~') && tail.startsWith('{'))
+                    tail.prepend('x');
+            }
+            const QString whole = decodeFresh(codec, head + '\n' + tail);
+            const QString split = decodeFresh(codec, head + '\n') + decodeAfterLineFeed(codec, tail);
+            QVERIFY2(whole == split, (head.toHex(' ') + " | " + tail.toHex(' ')).constData());
+        }
+        if (model.special != CodecModel::Special::Segments)
+            return;
+        // A line with trigger bytes but no structure that makes characters (a UTF-7 base64 run of
+        // three or more characters) gives no line feed of its own, and every printable ASCII
+        // character it gives that is not a trigger byte is one of its bytes.
+        static const char *const pieces[] = {"+", "+-", "+A", "+AB", "+A-", "+AB-", "~", "~~", "~}", "~x", "mu", "tex",
+                                             "\xa1", "\xfe\xa1", "-", " ", "+/", "++", "a", "\r"};
+        int checked = 0;
+        for (int round = 0; round < 20000; ++round) {
+            QByteArray line;
+            for (int i = 1 + int(random() % 8); i > 0; --i)
+                line += pieces[random() % (sizeof pieces / sizeof *pieces)];
+            const auto *bytes = reinterpret_cast<const unsigned char *>(line.constData());
+            if ((model.hzEscapes && (line.contains("~{") || line.endsWith('~')))
+                || segmentMayMakeCharacters(model, bytes, size_t(line.size())))
+                continue;
+            ++checked;
+            const QString decoded = decodeAfterLineFeed(codec, line + '\n');
+            QVERIFY2(decoded.endsWith(QLatin1Char('\n')) && decoded.count(QLatin1Char('\n')) == 1, line.constData());
+            for (const QChar c : decoded) {
+                if (c.unicode() >= 0x20 && c.unicode() < 0x7f && !model.triggers.test(c.unicode()))
+                    QVERIFY2(line.contains(char(c.unicode())), qPrintable(QString::fromLatin1(line) + " -> " + decoded));
+            }
+        }
+        QVERIFY(checked > 1000);
     }
-}
+
+    void caseFoldingIsQStringsRule()
+    {
+        std::mt19937 random(23);
+        for (uint u = 0; u < 0x10000; ++u) {
+            if (u >= 0xd800 && u <= 0xdfff)
+                continue;
+            const QString a = QString(QChar(char16_t(u)));
+            for (const char16_t v : casefold::variants(char16_t(u), Qt::CaseInsensitive))
+                QVERIFY(a.compare(QString(QChar(v)), Qt::CaseInsensitive) == 0);
+            const char16_t w = char16_t(random() % 0x10000);
+            if (w < 0xd800 || w > 0xdfff)
+                QCOMPARE(casefold::unitsMatch(char16_t(u), w, Qt::CaseInsensitive),
+                         a.compare(QString(QChar(w)), Qt::CaseInsensitive) == 0);
+        }
+        // Containment is position by position.
+        const QString letters = QStringLiteral("aAkK\u212asS\u017f\u00df\u1e9e\u03a3\u03c3\u03c2\u0130i\u0131I");
+        for (int round = 0; round < 20000; ++round) {
+            QString hay, needle;
+            for (int i = 0; i < 8; ++i)
+                hay += letters[int(random() % unsigned(letters.size()))];
+            for (int i = 0; i < 2; ++i)
+                needle += letters[int(random() % unsigned(letters.size()))];
+            bool mine = false;
+            for (int at = 0; at + 2 <= hay.size(); ++at)
+                mine = mine || (casefold::unitsMatch(hay[at].unicode(), needle[0].unicode(), Qt::CaseInsensitive)
+                                && casefold::unitsMatch(hay[at + 1].unicode(), needle[1].unicode(), Qt::CaseInsensitive));
+            QCOMPARE(mine, hay.contains(needle, Qt::CaseInsensitive));
+        }
+    }
+};
 
 QTEST_GUILESS_MAIN(CodecModelTest)
 #include "test_codecmodels.moc"

@@ -9,28 +9,10 @@
 #include "walk/searchoptions.h"
 #include "walk/searchthread.h"
 
-#include <QFile>
-#include <QTest>
 #include <QThread>
 
 #include <random>
 #include <sys/stat.h>
-
-class ContentLimitsTest : public QObject
-{
-    Q_OBJECT
-
-private slots:
-    void hugeLinesAreStreamedAndReportedOnce_data();
-    void hugeLinesAreStreamedAndReportedOnce();
-    void stopRequestEndsTheSearchInsideAFile_data();
-    void stopRequestEndsTheSearchInsideAFile();
-    void pipesAndDevicesAreNotRead();
-    void longSearchTextsCostLittleToPrepare();
-
-private:
-    TempTree tree_;
-};
 
 namespace {
 
@@ -71,119 +53,122 @@ QList<TFileInfo> search(const TSearchOptions &options, const QString &path, cons
 
 } // namespace
 
-void ContentLimitsTest::hugeLinesAreStreamedAndReportedOnce_data()
+class ContentLimitsTest : public QObject
 {
-    QTest::addColumn<bool>("deep");
-    QTest::newRow("plain") << false;
-    QTest::newRow("deep") << true;
-}
+    Q_OBJECT
 
-void ContentLimitsTest::hugeLinesAreStreamedAndReportedOnce()
-{
-    QFETCH(bool, deep);
-    const qint64 size = 72LL << 20;   // many chunks, one line, matches across a chunk boundary
-    const QString path = writeLargeFile(tree_, QStringLiteral("huge.txt"), size, 'a',
-                                        {{40LL << 20, "mutex"}, {size - 5, "MUTEX"}, {(8LL << 20) - 2, "mu"},
-                                         {8LL << 20, "tex"}});
-    const TSearchOptions options = optionsFor(QStringLiteral("mutex"), deep, Qt::CaseInsensitive);
-    const QString shown = (deep ? QStringLiteral("[US-ASCII]\t") : QString()) + QString(80, QLatin1Char('a'));
-    QCOMPARE(search(options, path, "huge.txt"), (QList<TFileInfo>{{"huge.txt", 1, shown}}));
-
-    // UTF-16 with a mark: a line of 20 M units (each "aa", U+6161), then one with the match.
-    const QString wide = writeLargeFile(tree_, QStringLiteral("huge16.txt"), size, 'a',
-                                        {{0, "\xff\xfe"}, {(40LL << 20) + 2, encodeWith("UTF-16LE", QStringLiteral("\n mutex"))}});
-    const QString line = QStringLiteral(" mutex") + QString(74, QChar(0x6161));
-    QCOMPARE(search(options, wide, "huge16.txt"),
-             (QList<TFileInfo>{{"huge16.txt", 2, deep ? QStringLiteral("[UTF-16]\t") + line : line}}));
-
-    // A UTF-8 line of 12 MB whose match comes after characters above ASCII: decoded piece by piece.
-    const QString cjk = writeLargeFile(tree_, QStringLiteral("cjk.txt"), 12LL << 20, ' ',
-                                       {{0, QStringLiteral("操作系统").toUtf8()}, {(12LL << 20) - 7, "mutex\n"}});
-    if (!deep)
-        QCOMPARE(search(options, cjk, "cjk.txt"),
-                 (QList<TFileInfo>{{"cjk.txt", 1, QStringLiteral("操作系统") + QString(76, QLatin1Char(' '))}}));
-}
-
-void ContentLimitsTest::stopRequestEndsTheSearchInsideAFile_data()
-{
-    QTest::addColumn<bool>("deep");
-    QTest::addColumn<bool>("random");
-    QTest::newRow("plain, zeros") << false << false;
-    QTest::newRow("deep, zeros") << true << false;
-    QTest::newRow("deep, random bytes in one chunk") << true << true;
-}
-
-// The only match is at the end: a search that was not stopped would report it. Random bytes
-// read as one chunk: every pass decodes line after line, and must look at the stop request
-// while it does, not only between chunks.
-void ContentLimitsTest::stopRequestEndsTheSearchInsideAFile()
-{
-    QFETCH(bool, deep);
-    QFETCH(bool, random);
-    QString path;
-    if (random) {
-        path = writeLargeFile(tree_, QStringLiteral("random.bin"), 40LL << 20, 0, {{(40LL << 20) - 7, "\nmutex\n"}});
-    } else {
-        path = tree_.path(QStringLiteral("sparse.bin"));
-        QFile file(path);
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        if (!file.resize(64LL << 30))
-            QSKIP("no sparse files here");
-        QVERIFY(file.seek((64LL << 30) - 6));
-        file.write("mutex\n");
+private slots:
+    void hugeLinesAreStreamedAndReportedOnce_data()
+    {
+        QTest::addColumn<bool>("deep");
+        QTest::newRow("plain") << false;
+        QTest::newRow("deep") << true;
     }
-    const TSearchOptions options = optionsFor(QStringLiteral("mutex"), deep);
-    ContentChunking chunking;
-    if (random)
-        chunking.chunkBytes = 64LL << 20;
-    ContentSearch content(options, chunking);
-    QList<TFileInfo> hits;
-    QThread *worker = QThread::create([&] { content.search(path, hits, QStringLiteral("big")); });
-    worker->start();
-    QThread::msleep(300);
-    QVERIFY2(worker->isRunning(), "the whole file was read before the stop");
-    worker->requestInterruption();
-    QVERIFY(worker->wait(120000));
-    delete worker;
-    QCOMPARE(hits, QList<TFileInfo>());
-    QFile::remove(path);
-}
 
-void ContentLimitsTest::pipesAndDevicesAreNotRead()
-{
-    const TSearchOptions options = optionsFor(QStringLiteral("mutex"), true);
-    const QString fifo = tree_.path(QStringLiteral("pipe"));
-    QCOMPARE(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
-    ContentSearch content(options);
-    QList<TFileInfo> hits;
-    content.search(fifo, hits, QStringLiteral("pipe"));   // would block on a writer
-    content.search(QStringLiteral("/dev/zero"), hits, QStringLiteral("zero"));   // would never end
-    QVERIFY(hits.isEmpty());
-}
+    void hugeLinesAreStreamedAndReportedOnce()
+    {
+        QFETCH(bool, deep);
+        const qint64 size = 72LL << 20;   // many chunks, one line, matches across a chunk boundary
+        const QString path = writeLargeFile(tree_, QStringLiteral("huge.txt"), size, 'a',
+                                            {{40LL << 20, "mutex"}, {size - 5, "MUTEX"}, {(8LL << 20) - 2, "mu"},
+                                             {8LL << 20, "tex"}});
+        const TSearchOptions options = optionsFor(QStringLiteral("mutex"), deep, Qt::CaseInsensitive);
+        const QString shown = (deep ? QStringLiteral("[US-ASCII]\t") : QString()) + QString(80, QLatin1Char('a'));
+        QCOMPARE(search(options, path, "huge.txt"), (QList<TFileInfo>{{"huge.txt", 1, shown}}));
 
-// A deep plan holds a pass per codec; what each keeps of a text of 100,000 characters must
-// not grow with the text beyond the text itself, which all passes share.
-void ContentLimitsTest::longSearchTextsCostLittleToPrepare()
-{
-    const QString text = QStringLiteral("長い検索 text ").repeated(10000);
-    for (const Qt::CaseSensitivity cs : {Qt::CaseSensitive, Qt::CaseInsensitive}) {
-        const TSearchOptions options = optionsFor(text, true, cs);
-        const ContentPlan plan(options.grepText, cs, true, options.codecTexts);
-        for (int i = 0; plan.passCount() > i; ++i) {
-            const ContentPlan::Pass &pass = plan.pass(i);
-            QVERIFY(pass.needle.text.constData() == plan.pass(0).needle.text.constData());
-            QVERIFY(pass.needle.tableClasses.size() <= size_t(NeedlePlan::kPatternChars));
-            QVERIFY(pass.needle.unitClasses.size() <= size_t(NeedlePlan::kPatternChars));
-            QVERIFY(pass.needle.pureRun.size() <= size_t(NeedlePlan::kPatternChars));
-            QVERIFY(pass.needle.bocuRun.size() <= size_t(4 * NeedlePlan::kPatternChars));
+        // UTF-16 with a mark: a line of 20 M units (each "aa", U+6161), then one with the match.
+        const QString wide = writeLargeFile(tree_, QStringLiteral("huge16.txt"), size, 'a',
+                                            {{0, "\xff\xfe"}, {(40LL << 20) + 2, encodeWith("UTF-16LE", QStringLiteral("\n mutex"))}});
+        const QString line = QStringLiteral(" mutex") + QString(74, QChar(0x6161));
+        QCOMPARE(search(options, wide, "huge16.txt"),
+                 (QList<TFileInfo>{{"huge16.txt", 2, deep ? QStringLiteral("[UTF-16]\t") + line : line}}));
+
+        // A UTF-8 line of 12 MB whose match comes after characters above ASCII: decoded piece by piece.
+        const QString cjk = writeLargeFile(tree_, QStringLiteral("cjk.txt"), 12LL << 20, ' ',
+                                           {{0, QStringLiteral("操作系统").toUtf8()}, {(12LL << 20) - 7, "mutex\n"}});
+        if (!deep)
+            QCOMPARE(search(options, cjk, "cjk.txt"),
+                     (QList<TFileInfo>{{"cjk.txt", 1, QStringLiteral("操作系统") + QString(76, QLatin1Char(' '))}}));
+    }
+
+    void stopRequestEndsTheSearchInsideAFile_data()
+    {
+        QTest::addColumn<bool>("deep");
+        QTest::addColumn<bool>("random");
+        QTest::newRow("plain, zeros") << false << false;
+        QTest::newRow("deep, zeros") << true << false;
+        QTest::newRow("deep, random bytes in one chunk") << true << true;
+    }
+
+    // The only match is at the end: a search that was not stopped would report it. Random bytes
+    // read as one chunk: every pass decodes line after line, and must look at the stop request
+    // while it does, not only between chunks.
+    void stopRequestEndsTheSearchInsideAFile()
+    {
+        QFETCH(bool, deep);
+        QFETCH(bool, random);
+        QString path;
+        if (random) {
+            path = writeLargeFile(tree_, QStringLiteral("random.bin"), 40LL << 20, 0, {{(40LL << 20) - 7, "\nmutex\n"}});
+        } else {
+            path = tree_.path(QStringLiteral("sparse.bin"));
+            QFile file(path);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            if (!file.resize(64LL << 30))
+                QSKIP("no sparse files here");
+            QVERIFY(file.seek((64LL << 30) - 6));
+            file.write("mutex\n");
         }
-        QVERIFY(plan.passCount() > 10);
+        const TSearchOptions options = optionsFor(QStringLiteral("mutex"), deep);
+        ContentChunking chunking;
+        if (random)
+            chunking.chunkBytes = 64LL << 20;
+        ContentSearch content(options, chunking);
+        QList<TFileInfo> hits;
+        QThread *worker = QThread::create([&] { content.search(path, hits, QStringLiteral("big")); });
+        worker->start();
+        QThread::msleep(300);
+        QVERIFY2(worker->isRunning(), "the whole file was read before the stop");
+        worker->requestInterruption();
+        QVERIFY(worker->wait(120000));
+        delete worker;
+        QCOMPARE(hits, QList<TFileInfo>());
+        QFile::remove(path);
     }
+
+    void pipesAndDevicesAreNotRead()
+    {
+        const TSearchOptions options = optionsFor(QStringLiteral("mutex"), true);
+        const QString fifo = tree_.path(QStringLiteral("pipe"));
+        QCOMPARE(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+        ContentSearch content(options);
+        QList<TFileInfo> hits;
+        content.search(fifo, hits, QStringLiteral("pipe"));   // would block on a writer
+        content.search(QStringLiteral("/dev/zero"), hits, QStringLiteral("zero"));   // would never end
+        QVERIFY(hits.isEmpty());
+    }
+
+    // A deep plan holds a pass per codec; a text of 100,000 characters must still be prepared
+    // at once (each pass shares the text, and keeps only a bounded pattern of its own).
+    void longSearchTextsCostLittleToPrepare()
+    {
+        const QString text = QStringLiteral("長い検索 text ").repeated(10000);
+        for (const Qt::CaseSensitivity cs : {Qt::CaseSensitive, Qt::CaseInsensitive}) {
+            const TSearchOptions options = optionsFor(text, true, cs);
+            const ContentPlan plan(options.grepText, cs, true, options.codecTexts);
+            QVERIFY(plan.passCount() > 10);
+            for (int i = 0; plan.passCount() > i; ++i)
+                QVERIFY(plan.pass(i).needle.text.constData() == plan.pass(0).needle.text.constData());
+        }
     // And it still finds the text, in a line of its own and inside a longer one.
-    const QString path = tree_.file(QStringLiteral("long.txt"), (text + QStringLiteral("\nx") + text + QStringLiteral("y\n")).toUtf8());
-    QCOMPARE(search(optionsFor(text, true), path, "long.txt").size(), 2);
-    QCOMPARE(search(optionsFor(text, false), path, "long.txt").size(), 2);
-}
+        const QString path = tree_.file(QStringLiteral("long.txt"), (text + QStringLiteral("\nx") + text + QStringLiteral("y\n")).toUtf8());
+        QCOMPARE(search(optionsFor(text, true), path, "long.txt").size(), 2);
+        QCOMPARE(search(optionsFor(text, false), path, "long.txt").size(), 2);
+    }
+
+private:
+    TempTree tree_;
+};
 
 QTEST_GUILESS_MAIN(ContentLimitsTest)
 #include "test_contentlimits.moc"

@@ -2,7 +2,6 @@
 // written through a registry kept in memory, and the file managers' entries of free desktops,
 // written into a temporary data folder; their commands are run through sh the way the file
 // managers run them.
-#include "commandquoting.h"
 #include "contextmenuregistration.h"
 #include "explorerverbs.h"
 #include "filemanagerentries.h"
@@ -10,9 +9,7 @@
 #include "temptree.h"
 
 #include <QDateTime>
-#include <QFileInfo>
 #include <QProcess>
-#include <QTest>
 #include <QUrl>
 
 #include <sys/stat.h>
@@ -20,12 +17,6 @@
 namespace {
 
 const QString program = "/opt/quorvel/bin/quorvel";
-
-QByteArray readAll(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
 
 // Inode and modification time of every entry: what changes when one is written.
 QStringList identities(const QString &home)
@@ -84,7 +75,7 @@ QStringList runAndRecord(const QStringList &arguments, const QString &record, co
     sh.start("/bin/sh", arguments);
     if (!sh.waitForFinished(30000) || sh.exitCode() != 0)
         return {"<sh failed: " + QString::fromUtf8(sh.readAllStandardError()) + '>'};
-    QStringList recorded = QString::fromUtf8(readAll(record)).split('\0');
+    QStringList recorded = QString::fromUtf8(readFile(record)).split('\0');
     recorded.removeLast();
     return recorded;
 }
@@ -145,34 +136,6 @@ private slots:
             QCOMPARE(text.text(), after);
     }
 
-    void valuesOfGroupsAndLocales()
-    {
-        const KeyFileText text("[A]\nName=a\nName[de]=b\nE=\n[B]\n#Name=c\n");
-        QCOMPARE(QStringList({text.value("A", "Name"), text.value("A", "Name[de]"), text.value("A", "E")}), QStringList({"a", "b", ""}));
-        QVERIFY(!text.value("A", "E").isNull() && text.value("B", "Name").isNull() && text.value("C", "Name").isNull());
-    }
-
-    void quoting_data()
-    {
-        QTest::addColumn<QString>("raw");
-        QTest::addColumn<QString>("exec");    // desktop-entry argument as it stands in the file
-        QTest::addColumn<QString>("shell");   // single-quoted for sh
-        QTest::newRow("blanks") << "/opt/my apps/朔玳" << "\"/opt/my apps/朔玳\"" << "'/opt/my apps/朔玳'";
-        QTest::newRow("reserved") << "/a\"b`c$d%e" << "\"/a\\\\\"b\\\\`c\\\\$d%%e\"" << "'/a\"b`c$d%e'";
-        QTest::newRow("backslash takes four") << "/a\\b" << "\"/a\\\\\\\\b\"" << "'/a\\b'";
-        QTest::newRow("single quote") << "/it's" << "\"/it's\"" << "'/it'\\''s'";
-    }
-
-    void quoting()
-    {
-        QFETCH(QString, raw);
-        QFETCH(QString, exec);
-        QFETCH(QString, shell);
-        QCOMPARE(escapeKeyFileString(quoteExecArgument(raw)), exec);
-        QCOMPARE(quoteShellArgument(raw), shell);
-        QCOMPARE(escapeKeyFileString(QStringLiteral("a\nb\tc\\")), QStringLiteral("a\\nb\\tc\\\\"));
-    }
-
     // Both verbs on a first start, in order; nothing when nothing differs (either separator); a
     // copy elsewhere rewrites the commands only; a hand-edited text is set back; other keys stay.
     void explorerVerbsAreWrittenWhereTheyDiffer()
@@ -222,7 +185,7 @@ private slots:
         TempTree home;
         writeFileManagerEntries(home.root(), program);
         const QString dolphin = dolphinServiceMenuPath(), application = applicationEntryPath();
-        const QByteArray dolphinBefore = readAll(home.path(dolphin)), applicationBefore = readAll(home.path(application));
+        const QByteArray dolphinBefore = readFile(home.path(dolphin)), applicationBefore = readFile(home.path(application));
         const auto handMade = [&](QByteArray text, const QByteArray &name) {
             return text.replace("Name=深度搜索...\n", name + "Name[de]=Tiefensuche\n").prepend("# kept\n").append("\n[X-Mine]\nKey=1\n");
         };
@@ -230,10 +193,10 @@ private slots:
         home.file(application, QByteArray(applicationBefore).replace("MimeType=inode/directory;\n", "").append("NoDisplay=false\n"));
         writeFileManagerEntries(home.root(), "/elsewhere/quorvel");
         const auto moved = [](QByteArray text) { return text.replace("\"/opt/quorvel/bin/quorvel\"", "\"/elsewhere/quorvel\""); };
-        QCOMPARE(readAll(home.path(dolphin)), moved(handMade(dolphinBefore, "Name=深度搜索...\n")));
-        QCOMPARE(readAll(home.path(application)),
+        QCOMPARE(readFile(home.path(dolphin)), moved(handMade(dolphinBefore, "Name=深度搜索...\n")));
+        QCOMPARE(readFile(home.path(application)),
                  moved(QByteArray(applicationBefore).replace("MimeType=inode/directory;\n", "").append("NoDisplay=false\nMimeType=inode/directory;\n")));
-        QVERIFY(readAll(home.path(nautilusScriptPath())).contains("exec '/elsewhere/quorvel'"));
+        QVERIFY(readFile(home.path(nautilusScriptPath())).contains("exec '/elsewhere/quorvel'"));
     }
 
     void commandsReachTheProgramWithBlanksAndSpecialCharacters()
@@ -250,7 +213,7 @@ private slots:
         for (const auto &[path, group] : {std::pair{applicationEntryPath(), "Desktop Entry"},
                                           {dolphinServiceMenuPath(), "Desktop Action quorvelDeepSearch"},
                                           {nemoFolderActionPath(), "Nemo Action"}, {nemoBackgroundActionPath(), "Nemo Action"}}) {
-            const QString exec = KeyFileText(QString::fromUtf8(readAll(home + '/' + path))).value(group, "Exec");
+            const QString exec = KeyFileText(QString::fromUtf8(readFile(home + '/' + path))).value(group, "Exec");
             QCOMPARE(runAndRecord({"-c", commandLine(exec, folder)}, record), QStringList{folder});
         }
         // Nautilus runs the script in the open folder, names it in NAUTILUS_SCRIPT_CURRENT_URI and
@@ -286,7 +249,7 @@ private slots:
     // The entry the package installs has the registered keys and nothing else.
     void installedEntryMatchesTheRegisteredOne()
     {
-        const QString installed = QString::fromUtf8(readAll(QUORVEL_DATA_DIR "/quorvel.desktop"));
+        const QString installed = QString::fromUtf8(readFile(QUORVEL_DATA_DIR "/quorvel.desktop"));
         const QList<KeyFileValue> values = applicationEntryValues("quorvel %f");
         for (const KeyFileValue &v : values)
             QCOMPARE(KeyFileText(installed).value(v.group, v.key), v.value);

@@ -1,27 +1,13 @@
 // A search on several threads gives the batches of the same search on one thread, in the same
 // order, and a stop ends every thread.
+#include "batchrecorder.h"
 #include "temptree.h"
 #include "ziptestwriter.h"
-#include "walk/searchthread.h"
 
-#include <QDeadlineTimer>
-#include <QDir>
-#include <QElapsedTimer>
-#include <QFile>
-#include <QTest>
-
-#include <atomic>
 #include <cstdio>
-#include <mutex>
 #include <unistd.h>
 
 namespace {
-
-struct Batch
-{
-    QString dirName;
-    QList<TFileInfo> hits;
-};
 
 struct Request
 {
@@ -39,31 +25,11 @@ namespace {
 
 QList<Batch> runSearch(const Request &r, int workers, const QString &tempDir)
 {
-    searchThread worker;
     QList<QDir> roots;
     for (const QString &root : r.roots)
         roots.append(QDir(root));
-    worker.setSearchParam(roots, r.patterns, r.text, r.ignoreCase ? Qt::CaseInsensitive : Qt::CaseSensitive,
-                          r.recursive, false, r.deep);
-    worker.setTempDir(tempDir);
-    worker.setDiagnostics(nullptr);
-    worker.setWorkerCount(workers);
-    QList<Batch> batches;
-    std::mutex mutex;
-    std::atomic<bool> done{false};
-    QObject::connect(&worker, &searchThread::PushGotFiles, &worker,
-                     [&](const QString &dir, const QList<TFileInfo> &hits) {
-                         std::lock_guard<std::mutex> lock(mutex);
-                         batches.append(Batch{dir, hits});
-                     },
-                     Qt::DirectConnection);
-    QObject::connect(&worker, &QThread::finished, &worker, [&] { done = true; }, Qt::DirectConnection);
-    worker.start();
-    worker.wait();
-    while (!done.load())
-        QThread::yieldCurrentThread();
-    std::lock_guard<std::mutex> lock(mutex);
-    return batches;
+    return runSearch(roots, r.patterns, r.recursive, false, r.text, tempDir, workers,
+                     r.ignoreCase ? Qt::CaseInsensitive : Qt::CaseSensitive, r.deep);
 }
 
 // A directory with very many hits may leave in several batches; where it splits is not fixed.
@@ -101,130 +67,106 @@ class ParallelTest : public QObject
     Q_OBJECT
 
 private slots:
-    void initTestCase();
-    void sameBatchesAsOneThread_data();
-    void sameBatchesAsOneThread();
-    void realTreeSameAsOneThread_data();
-    void realTreeSameAsOneThread();
-    void stopEndsEveryWorker();
-    void cleanupTestCase();
+    void initTestCase()
+    {
+        // Subtrees of uneven weight, links that the order of the walk decides, names that are not
+        // valid UTF-8, archives, a directory of many parts and one past the batch bound.
+        for (int d = 0; d < 12; ++d) {
+            const QString dir = QStringLiteral("G/d%1/").arg(d);
+            for (int f = 0; f < d * 3; ++f)
+                tree_.file(dir + QStringLiteral("f%1.txt").arg(f),
+                           QByteArray("x\n").repeated(f) + "a needle here\nNEEDLE again\nnone\n");
+            for (int s = 0; s < d % 4; ++s)
+                tree_.file(dir + QStringLiteral("s%1/deep/t.log").arg(s), "needle deep\n");
+            if (d % 3 == 0) {
+                QVERIFY(writeZip(tree_.dir(dir) + "/pack.zip",
+                                 {{"in/one.txt", "needle inside\n"}, {"two.log", "no\nneedle two\n"}}));
+            }
+        }
+        tree_.link("G/d1/toLater", "../d9");     // entered here: d9 comes later
+        tree_.link("G/d10/toEarlier", "../d2");  // left: d2 came earlier
+        tree_.link("G/d11/loop", "..");          // a cycle
+        tree_.link("G/d5/s0/toS1", "../s1");
+        for (int f = 0; f < 60; ++f)
+            tree_.file(QStringLiteral("G/wide/w%1.txt").arg(f), f % 7 ? "plain\n" : "needle wide\n");
+        tree_.dir("G/many");
+        for (int f = 0; f < 10050; ++f)
+            QFile(tree_.path(QStringLiteral("G/many/m%1").arg(f))).open(QIODevice::WriteOnly);
+        const QByteArray odd = QFile::encodeName(tree_.dir("G/odd")) + "/bad\xff.txt";
+        FILE *file = fopen(odd.constData(), "w");
+        QVERIFY(file);
+        fputs("needle odd\n", file);
+        fclose(file);
+        tree_.dir("tmp");
+    }
+
+    void sameBatchesAsOneThread_data()
+    {
+        QTest::addColumn<Request>("request");
+        const QStringList roots{tree_.path("G"), tree_.path("G/d4")};   // the second: searched already
+        QTest::newRow("names") << Request{roots, {"*"}, {}};
+        QTest::newRow("names of text files") << Request{roots, {"*.txt"}, {}};
+        QTest::newRow("text") << Request{roots, {"*"}, "needle"};
+        QTest::newRow("text, any case") << Request{roots, {"*"}, "NEEDLE", true};
+        QTest::newRow("deep text") << Request{{tree_.path("G/d7"), tree_.path("G/d9")}, {"*"}, "needle", false, true};
+        QTest::newRow("roots alone") << Request{{tree_.path("G/d6"), tree_.path("G/wide")}, {"*"}, "needle", false, false, false};
+    #ifdef QUORVEL_SANITIZED
+        const QString real = QStringLiteral("/usr/include/linux");   // a sample: the sanitizer is slow
+    #else
+        const QString real = QStringLiteral("/usr/include");
+    #endif
+        QTest::newRow("real tree, names") << Request{{real}, {"*.h"}, {}};
+        QTest::newRow("real tree, text") << Request{{real}, {"*"}, "struct stat", true};
+    }
+
+    void sameBatchesAsOneThread()
+    {
+        QFETCH(Request, request);
+        if (!QFileInfo(request.roots.first()).isDir())
+            QSKIP("no /usr/include on this system");
+        const QList<Batch> one = runSearch(request, 1, tree_.path("tmp"));
+        QVERIFY(!one.isEmpty());
+        for (const int workers : {2, 4})
+            compareBatches(runSearch(request, workers, tree_.path("tmp")), one);
+    }
+
+    void stopEndsEveryWorker()
+    {
+        // A 2 GB file (sparse) searched in every codec, beside directories that keep the others busy.
+        TempTree tree;
+        QFile big(tree.file("S/big.bin"));
+        QVERIFY(big.open(QIODevice::ReadWrite) && big.resize(qint64(2) << 30));
+        big.close();
+        for (int f = 0; f < 200; ++f)
+            tree.file(QStringLiteral("S/a/b%1/f.txt").arg(f), QByteArray("no needle\n").repeated(100));
+        const int threadsBefore = threadsOfProcess();
+        searchThread worker;
+        worker.setSearchParam({QDir(tree.path("S"))}, {"*"}, "needle", Qt::CaseSensitive, true, false, true);
+        worker.setTempDir(tree.dir("tmp"));
+        worker.setWorkerCount(4);
+        std::atomic<bool> stopped{false};
+        std::atomic<int> late{0};
+        QObject::connect(&worker, &searchThread::PushGotFiles, &worker, [&] { late += stopped ? 1 : 0; },
+                         Qt::DirectConnection);
+        worker.start();
+        QTest::qWait(300);
+        QVERIFY(worker.isRunning());
+        worker.stopSearch();
+        stopped = true;   // after: a batch already on its way when the stop came is no fault
+        QVERIFY(worker.wait(20000));
+        QCOMPARE(late.load(), 0);
+        QTRY_COMPARE(threadsOfProcess(), threadsBefore);
+    }
+
+    void cleanupTestCase()
+    {
+        // QDir cannot remove a name it cannot decode.
+        ::unlink((QFile::encodeName(tree_.path("G/odd")) + "/bad\xff.txt").constData());
+    }
 
 private:
     TempTree tree_;
 };
-
-void ParallelTest::initTestCase()
-{
-    // Subtrees of uneven weight, links that the order of the walk decides, names that are not
-    // valid UTF-8, archives, a directory of many parts and one past the batch bound.
-    for (int d = 0; d < 12; ++d) {
-        const QString dir = QStringLiteral("G/d%1/").arg(d);
-        for (int f = 0; f < d * 3; ++f)
-            tree_.file(dir + QStringLiteral("f%1.txt").arg(f),
-                       QByteArray("x\n").repeated(f) + "a needle here\nNEEDLE again\nnone\n");
-        for (int s = 0; s < d % 4; ++s)
-            tree_.file(dir + QStringLiteral("s%1/deep/t.log").arg(s), "needle deep\n");
-        if (d % 3 == 0) {
-            QVERIFY(writeZip(tree_.dir(dir) + "/pack.zip",
-                             {{"in/one.txt", "needle inside\n"}, {"two.log", "no\nneedle two\n"}}));
-        }
-    }
-    tree_.link("G/d1/toLater", "../d9");     // entered here: d9 comes later
-    tree_.link("G/d10/toEarlier", "../d2");  // left: d2 came earlier
-    tree_.link("G/d11/loop", "..");          // a cycle
-    tree_.link("G/d5/s0/toS1", "../s1");
-    for (int f = 0; f < 60; ++f)
-        tree_.file(QStringLiteral("G/wide/w%1.txt").arg(f), f % 7 ? "plain\n" : "needle wide\n");
-    tree_.dir("G/many");
-    for (int f = 0; f < 10050; ++f)
-        QFile(tree_.path(QStringLiteral("G/many/m%1").arg(f))).open(QIODevice::WriteOnly);
-    const QByteArray odd = QFile::encodeName(tree_.dir("G/odd")) + "/bad\xff.txt";
-    FILE *file = fopen(odd.constData(), "w");
-    QVERIFY(file);
-    fputs("needle odd\n", file);
-    fclose(file);
-    tree_.dir("tmp");
-}
-
-void ParallelTest::cleanupTestCase()
-{
-    // QDir cannot remove a name it cannot decode.
-    ::unlink((QFile::encodeName(tree_.path("G/odd")) + "/bad\xff.txt").constData());
-}
-
-void ParallelTest::sameBatchesAsOneThread_data()
-{
-    QTest::addColumn<Request>("request");
-    const QStringList roots{tree_.path("G"), tree_.path("G/d4")};   // the second: searched already
-    QTest::newRow("names") << Request{roots, {"*"}, {}};
-    QTest::newRow("names of text files") << Request{roots, {"*.txt"}, {}};
-    QTest::newRow("text") << Request{roots, {"*"}, "needle"};
-    QTest::newRow("text, any case") << Request{roots, {"*"}, "NEEDLE", true};
-    QTest::newRow("deep text") << Request{{tree_.path("G/d7"), tree_.path("G/d9")}, {"*"}, "needle", false, true};
-    QTest::newRow("roots alone") << Request{{tree_.path("G/d6"), tree_.path("G/wide")}, {"*"}, "needle", false, false, false};
-}
-
-void ParallelTest::sameBatchesAsOneThread()
-{
-    QFETCH(Request, request);
-    const QList<Batch> one = runSearch(request, 1, tree_.path("tmp"));
-    QVERIFY(!one.isEmpty());
-    for (const int workers : {2, 4}) {
-        const QList<Batch> several = runSearch(request, workers, tree_.path("tmp"));
-        compareBatches(several, one);
-    }
-}
-
-void ParallelTest::realTreeSameAsOneThread_data()
-{
-    QTest::addColumn<Request>("request");
-#ifdef QUORVEL_SANITIZED
-    const QString tree = QStringLiteral("/usr/include/linux");   // a sample: the sanitizer is slow
-#else
-    const QString tree = QStringLiteral("/usr/include");
-#endif
-    QTest::newRow("names") << Request{{tree}, {"*.h"}, {}};
-    QTest::newRow("text") << Request{{tree}, {"*"}, "struct stat", true};
-}
-
-void ParallelTest::realTreeSameAsOneThread()
-{
-    QFETCH(Request, request);
-    if (!QFileInfo(request.roots.first()).isDir())
-        QSKIP("no /usr/include on this system");
-    const QList<Batch> one = runSearch(request, 1, tree_.path("tmp"));
-    QVERIFY(!one.isEmpty());
-    compareBatches(runSearch(request, 2, tree_.path("tmp")), one);
-    compareBatches(runSearch(request, 4, tree_.path("tmp")), one);
-}
-
-void ParallelTest::stopEndsEveryWorker()
-{
-    // A 2 GB file (sparse) searched in every codec, beside directories that keep the others busy.
-    TempTree tree;
-    QFile big(tree.file("S/big.bin"));
-    QVERIFY(big.open(QIODevice::ReadWrite) && big.resize(qint64(2) << 30));
-    big.close();
-    for (int f = 0; f < 200; ++f)
-        tree.file(QStringLiteral("S/a/b%1/f.txt").arg(f), QByteArray("no needle\n").repeated(100));
-    const int threadsBefore = threadsOfProcess();
-    searchThread worker;
-    worker.setSearchParam({QDir(tree.path("S"))}, {"*"}, "needle", Qt::CaseSensitive, true, false, true);
-    worker.setTempDir(tree.dir("tmp"));
-    worker.setWorkerCount(4);
-    std::atomic<bool> stopped{false};
-    std::atomic<int> late{0};
-    QObject::connect(&worker, &searchThread::PushGotFiles, &worker, [&] { late += stopped ? 1 : 0; },
-                     Qt::DirectConnection);
-    worker.start();
-    QTest::qWait(300);
-    QVERIFY(worker.isRunning());
-    worker.stopSearch();
-    stopped = true;   // after: a batch already on its way when the stop came is no fault
-    QVERIFY(worker.wait(20000));
-    QCOMPARE(late.load(), 0);
-    QTRY_COMPARE(threadsOfProcess(), threadsBefore);
-}
 
 QTEST_GUILESS_MAIN(ParallelTest)
 #include "test_parallel.moc"

@@ -4,78 +4,27 @@
 
 #include "batchrecorder.h"
 
+#include <QProcess>
 #include <QSemaphore>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <atomic>
 #include <climits>
-#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
-
-class WalkTest : public QObject
-{
-    Q_OBJECT
-
-private slots:
-    void findsExactlyTheseHits_data();
-    void findsExactlyTheseHits();
-    void childrenComeBeforeParentsAndRootsInOrder();
-    void linkLatticeIsWalkedOnce();
-    void stopFromOutsideEndsPromptlyAndRestarts();
-
-private:
-    static void checkHits(const QList<Batch> &got, const QByteArray &root, const QString &text,
-                          const QList<QByteArray> &expected, int batches);
-};
 
 namespace {
 
 enum Mode { Flat = 0, Recursive = 1, Exact = 2 };
 
-// The names in the folder `fd` (a duplicate handle, which it closes), read from the start.
-QList<QByteArray> namesIn(int fd)
-{
-    QList<QByteArray> names;
-    DIR *dir = fdopendir(fd);
-    if (dir)
-        rewinddir(dir);   // a duplicate shares its position with the original
-    while (const dirent *entry = dir ? readdir(dir) : nullptr) {
-        if (qstrcmp(entry->d_name, ".") != 0 && qstrcmp(entry->d_name, "..") != 0)
-            names << QByteArray(entry->d_name);
-    }
-    if (dir)
-        closedir(dir);
-    return names;
-}
-
-// A scratch folder whose entries are made and removed through directory handles, so neither the
-// path limit nor undecodable names (which QTemporaryDir cannot see) stand in the way.
+// A scratch folder whose entries are made through directory handles, so neither the path limit
+// nor undecodable names (which QTemporaryDir cannot see) stand in the way; rm takes it away.
 class ByteTree
 {
 public:
-    // Files go; a folder's entries move up to the top until it is empty and goes too.
-    ~ByteTree()
-    {
-        const int top = open(root.constData(), O_RDONLY | O_DIRECTORY);
-        int moved = 0;
-        for (int pass = 0; pass < 10000; ++pass) {
-            const QList<QByteArray> names = namesIn(dup(top));
-            if (names.isEmpty())
-                break;
-            for (const QByteArray &name : names) {
-                if (unlinkat(top, name.constData(), 0) == 0 || unlinkat(top, name.constData(), AT_REMOVEDIR) == 0)
-                    continue;
-                const int fd = openat(top, name.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW);
-                for (const QByteArray &inner : namesIn(dup(fd)))
-                    renameat(fd, inner.constData(), top, ("~" + QByteArray::number(moved++)).constData());
-                close(fd);
-            }
-        }
-        close(top);
-    }
+    ~ByteTree() { QProcess::execute(QStringLiteral("rm"), {QStringLiteral("-rf"), dir_.path()}); }
     QString path(const QString &relative) const { return dir_.path() + QLatin1Char('/') + relative; }
 
     // "a/b" an empty file, "a/b=text" one with text, "a/b/" a folder, "a/b -> t" a link to t
@@ -132,189 +81,196 @@ QList<Batch> search(const QList<QDir> &roots, const QString &pattern, int worker
 
 } // namespace
 
-void WalkTest::findsExactlyTheseHits_data()
+class WalkTest : public QObject
 {
-    QTest::addColumn<QList<QByteArray>>("entries");
-    QTest::addColumn<QStringList>("roots");   // in the tree unless absolute; "." is the working folder R
-    QTest::addColumn<QString>("pattern");
-    QTest::addColumn<int>("mode");
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<QList<QByteArray>>("expected");   // paths in the tree, ":line" for content hits
-    QTest::addColumn<int>("batches");                  // -1: any number
-    const auto row = [](const char *name, const QList<QByteArray> &entries, const QStringList &roots,
-                        const QString &pattern, int mode, const QString &text, const QList<QByteArray> &expected,
-                        int batches = -1) {
-        QTest::newRow(name) << entries << roots << pattern << mode << text << expected << batches;
-    };
-    const int all = Recursive, exact = Recursive | Exact;
-    row("only folders with hits send batches", {"R/x/y/z/deep-target.txt", "R/x/other.txt", "R/w/sub-target/"},
-        {"R"}, "target", all, "", {"R/w/sub-target", "R/x/y/z/deep-target.txt"}, 2);
-    row("not recursive", {"R/match-top", "R/sub/match-deep", "R/match-dir/"}, {"R"}, "match", Flat, "",
-        {"R/match-dir", "R/match-top"});
-    const QList<QByteArray> readme{"R/ReadMe", "R/readme.txt", "R/notes.TXT"};
-    row("whole name in any case", readme, {"R"}, "readme", exact, "", {"R/ReadMe"});
-    row("name contains", readme, {"R"}, "readme", all, "", {"R/ReadMe", "R/readme.txt"});
-    row("wildcard contains", readme, {"R"}, "*.txt", all, "", {"R/notes.TXT", "R/readme.txt"});
-    row("negated set", readme, {"R"}, "[!r]*", exact, "", {"R/notes.TXT"});
-    row("no hidden entries or file links; folder links entered",
-        {"R/.hidden-match", "R/.hiddendir/match-inside", "R/real/match-real", "outside/match-outside",
-         "R/link-match -> R/real/match-real", "R/linked -> outside"},
-        {"R"}, "match", all, "", {"R/linked/match-outside", "R/real/match-real"});
-    row("link cycles end", {"R/a/b/match", "R/a/b/up -> R", "R/a/self -> ."}, {"R"}, "match", all, "", {"R/a/b/match"});
-    const QList<QByteArray> nested{"R/sub/match-sub", "R/match-r", "S/match-s"};
-    const QList<QByteArray> inR{"R/match-r", "R/sub/match-sub"};
-    row("a root twice", nested, {"R", "R"}, "match", all, "", inR);
-    row("a root inside an earlier one", nested, {"R", "R/sub"}, "match", all, "", inR);
-    row("a root around an earlier one", nested, {"R/sub", "R"}, "match", all, "", inR);
-    row("separate roots", nested, {"S", "R"}, "match", all, "", inR + QList<QByteArray>{"S/match-s"});
-    row("not recursive: a root inside another counts", nested, {"R", "R/sub"}, "match", Flat, "", inR);
-    row("archive name hits in the same batch", {"R/data.ZIP=not really a zip", "R/data.txt"}, {"R"}, "data", all, "",
-        {"R/data.ZIP", "R/data.txt"}, 1);
-    row("root given unclean", {"R/sub/match"}, {"R/sub/../sub/"}, "match", all, "", {"R/sub/match"}, 1);
-    row("relative root", {"R/sub/match"}, {"."}, "match", all, "", {"R/sub/match"}, 1);
-    row("pseudo file systems are not entered", {"R/self-match", "R/proclink -> /proc"}, {"R"}, "self", all, "",
-        {"R/self-match"});
-    row("but searched as a root", {}, {"/proc/self"}, "status", Exact, "", {"/proc/self/status"}, 1);
-    const QList<QByteArray> odd{"R/caf\xe9.txt=a needle here\n", "R/\xd6\xd0\xce\xc4/x\xff.txt=needle\n",
-                                "R/forged\nfake line\x1b[2J.txt=needle\n"};
-    row("names not valid in the locale", odd, {"R"}, "*", exact, "",
-        {"R/caf\xe9.txt", "R/forged\nfake line\x1b[2J.txt", "R/\xd6\xd0\xce\xc4", "R/\xd6\xd0\xce\xc4/x\xff.txt"});
-    row("content below such names", odd, {"R"}, "*", exact, "needle",
-        {"R/caf\xe9.txt:1", "R/forged\nfake line\x1b[2J.txt:1", "R/\xd6\xd0\xce\xc4/x\xff.txt:1"});
-    const QByteArray deep = "R/" + QByteArray("dd/").repeated(3000) + "deep-match";   // 9,000 bytes of path
-    row("deeper than the path limit", {deep + "=needle\n"}, {"R"}, "deep-match", exact, "", {deep}, 1);
-    row("content deeper than the path limit", {deep + "=needle\n"}, {"R"}, "deep-match", exact, "needle",
-        {deep + ":1"}, 1);
-    QList<QByteArray> lines{"R/one.log:1"};
-    for (int i = 1; i <= 25000; ++i)
-        lines << "R/many.log:" + QByteArray::number(i);
-    row("many hits leave in bounded batches", {"R/many.log=" + QByteArray("needle\n").repeated(25000), "R/one.log=needle\n"},
-        {"R"}, "*.log", exact, "needle", lines, 3);
-}
+    Q_OBJECT
 
-void WalkTest::findsExactlyTheseHits()
-{
-    QFETCH(QList<QByteArray>, entries);
-    QFETCH(QStringList, roots);
-    QFETCH(QString, pattern);
-    QFETCH(int, mode);
-    QFETCH(QString, text);
-    QFETCH(QList<QByteArray>, expected);
-    QFETCH(int, batches);
-    ByteTree tree;
-    tree.add("R/");
-    for (const QByteArray &entry : entries)
-        tree.add(entry);
-    QList<QDir> dirs;
-    for (const QString &root : roots)
-        dirs << QDir(root.startsWith(QLatin1Char('/')) || root == QLatin1String(".") ? root : tree.path(root));
-    const QString before = QDir::currentPath();
-    std::sort(expected.begin(), expected.end());
-    for (const int workers : {1, 2}) {
-        QDir::setCurrent(tree.path(QStringLiteral("R")));
-        const QList<Batch> got = search(dirs, pattern, workers, mode, text);
-        QDir::setCurrent(before);
-        checkHits(got, tree.root, text, expected, batches);
+private slots:
+    void findsExactlyTheseHits_data()
+    {
+        QTest::addColumn<QList<QByteArray>>("entries");
+        QTest::addColumn<QStringList>("roots");   // in the tree unless absolute; "." is the working folder R
+        QTest::addColumn<QString>("pattern");
+        QTest::addColumn<int>("mode");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QList<QByteArray>>("expected");   // paths in the tree, ":line" for content hits
+        QTest::addColumn<int>("batches");                  // -1: any number
+        const auto row = [](const char *name, const QList<QByteArray> &entries, const QStringList &roots,
+                            const QString &pattern, int mode, const QString &text, const QList<QByteArray> &expected,
+                            int batches = -1) {
+            QTest::newRow(name) << entries << roots << pattern << mode << text << expected << batches;
+        };
+        const int all = Recursive, exact = Recursive | Exact;
+        row("only folders with hits send batches", {"R/x/y/z/deep-target.txt", "R/x/other.txt", "R/w/sub-target/"},
+            {"R"}, "target", all, "", {"R/w/sub-target", "R/x/y/z/deep-target.txt"}, 2);
+        row("not recursive", {"R/match-top", "R/sub/match-deep", "R/match-dir/"}, {"R"}, "match", Flat, "",
+            {"R/match-dir", "R/match-top"});
+        const QList<QByteArray> readme{"R/ReadMe", "R/readme.txt", "R/notes.TXT"};
+        row("whole name in any case", readme, {"R"}, "readme", exact, "", {"R/ReadMe"});
+        row("name contains", readme, {"R"}, "readme", all, "", {"R/ReadMe", "R/readme.txt"});
+        row("wildcard contains", readme, {"R"}, "*.txt", all, "", {"R/notes.TXT", "R/readme.txt"});
+        row("negated set", readme, {"R"}, "[!r]*", exact, "", {"R/notes.TXT"});
+        row("no hidden entries or file links; folder links entered",
+            {"R/.hidden-match", "R/.hiddendir/match-inside", "R/real/match-real", "outside/match-outside",
+             "R/link-match -> R/real/match-real", "R/linked -> outside"},
+            {"R"}, "match", all, "", {"R/linked/match-outside", "R/real/match-real"});
+        row("link cycles end", {"R/a/b/match", "R/a/b/up -> R", "R/a/self -> ."}, {"R"}, "match", all, "", {"R/a/b/match"});
+        const QList<QByteArray> nested{"R/sub/match-sub", "R/match-r", "S/match-s"};
+        const QList<QByteArray> inR{"R/match-r", "R/sub/match-sub"};
+        row("a root twice", nested, {"R", "R"}, "match", all, "", inR);
+        row("a root inside an earlier one", nested, {"R", "R/sub"}, "match", all, "", inR);
+        row("a root around an earlier one", nested, {"R/sub", "R"}, "match", all, "", inR);
+        row("separate roots", nested, {"S", "R"}, "match", all, "", inR + QList<QByteArray>{"S/match-s"});
+        row("not recursive: a root inside another counts", nested, {"R", "R/sub"}, "match", Flat, "", inR);
+        row("archive name hits in the same batch", {"R/data.ZIP=not really a zip", "R/data.txt"}, {"R"}, "data", all, "",
+            {"R/data.ZIP", "R/data.txt"}, 1);
+        row("root given unclean", {"R/sub/match"}, {"R/sub/../sub/"}, "match", all, "", {"R/sub/match"}, 1);
+        row("relative root", {"R/sub/match"}, {"."}, "match", all, "", {"R/sub/match"}, 1);
+        row("pseudo file systems are not entered", {"R/self-match", "R/proclink -> /proc"}, {"R"}, "self", all, "",
+            {"R/self-match"});
+        row("but searched as a root", {}, {"/proc/self"}, "status", Exact, "", {"/proc/self/status"}, 1);
+        const QList<QByteArray> odd{"R/caf\xe9.txt=a needle here\n", "R/\xd6\xd0\xce\xc4/x\xff.txt=needle\n",
+                                    "R/forged\nfake line\x1b[2J.txt=needle\n"};
+        row("names not valid in the locale", odd, {"R"}, "*", exact, "",
+            {"R/caf\xe9.txt", "R/forged\nfake line\x1b[2J.txt", "R/\xd6\xd0\xce\xc4", "R/\xd6\xd0\xce\xc4/x\xff.txt"});
+        row("content below such names", odd, {"R"}, "*", exact, "needle",
+            {"R/caf\xe9.txt:1", "R/forged\nfake line\x1b[2J.txt:1", "R/\xd6\xd0\xce\xc4/x\xff.txt:1"});
+        const QByteArray deep = "R/" + QByteArray("dd/").repeated(3000) + "deep-match";   // 9,000 bytes of path
+        row("deeper than the path limit", {deep + "=needle\n"}, {"R"}, "deep-match", exact, "", {deep}, 1);
+        row("content deeper than the path limit", {deep + "=needle\n"}, {"R"}, "deep-match", exact, "needle",
+            {deep + ":1"}, 1);
+        QList<QByteArray> lines{"R/one.log:1"};
+        for (int i = 1; i <= 25000; ++i)
+            lines << "R/many.log:" + QByteArray::number(i);
+        row("many hits leave in bounded batches", {"R/many.log=" + QByteArray("needle\n").repeated(25000), "R/one.log=needle\n"},
+            {"R"}, "*.log", exact, "needle", lines, 3);
     }
-}
 
-// Holds the hits of `got` to `expected` and to what holds for every search.
-void WalkTest::checkHits(const QList<Batch> &got, const QByteArray &root, const QString &text,
-                         const QList<QByteArray> &expected, int batches)
-{
-    QList<QByteArray> found;
-    QHash<QByteArray, int> lastLine;
-    for (const Batch &b : got) {
-        QVERIFY(b.hits.size() <= 10000);
-        for (const TFileInfo &hit : b.hits) {
-            const QString shown = b.dirName + QLatin1Char('/') + hit.fileName;
-            // The bytes are kept where the name cannot be shown; either way they lead to the entry.
-            const QByteArray path = hit.rawPath.isEmpty() ? QFile::encodeName(shown) : hit.rawPath;
-            QVERIFY(hit.rawPath.isEmpty() || shown.contains(QChar::ReplacementCharacter));
-            struct stat st;
-            QVERIFY2(path.size() >= PATH_MAX || lstat(path.constData(), &st) == 0, path.constData());
-            QCOMPARE(hit.lineNo == 0, text.isEmpty());
-            QVERIFY(hit.lineNo ? hit.lineNo > lastLine.value(path) : hit.lineText.isEmpty());
-            lastLine[path] = hit.lineNo;
-            found << (path.startsWith(root + '/') ? path.mid(root.size() + 1) : path)
-                         + (hit.lineNo ? ':' + QByteArray::number(hit.lineNo) : QByteArray());
+    void findsExactlyTheseHits()
+    {
+        QFETCH(QList<QByteArray>, entries);
+        QFETCH(QStringList, roots);
+        QFETCH(QString, pattern);
+        QFETCH(int, mode);
+        QFETCH(QString, text);
+        QFETCH(QList<QByteArray>, expected);
+        QFETCH(int, batches);
+        ByteTree tree;
+        tree.add("R/");
+        for (const QByteArray &entry : entries)
+            tree.add(entry);
+        QList<QDir> dirs;
+        for (const QString &root : roots)
+            dirs << QDir(root.startsWith(QLatin1Char('/')) || root == QLatin1String(".") ? root : tree.path(root));
+        const QString before = QDir::currentPath();
+        std::sort(expected.begin(), expected.end());
+        for (const int workers : {1, 2}) {
+            QDir::setCurrent(tree.path(QStringLiteral("R")));
+            const QList<Batch> got = search(dirs, pattern, workers, mode, text);
+            QDir::setCurrent(before);
+            checkHits(got, tree.root, text, expected, batches);
         }
     }
-    std::sort(found.begin(), found.end());
-    QCOMPARE(found, expected);
-    if (batches >= 0)
-        QCOMPARE(got.size(), batches);
-}
 
-void WalkTest::childrenComeBeforeParentsAndRootsInOrder()
-{
-    ByteTree tree;
-    for (const char *entry : {"R/A/A1/hit-a1", "R/A/hit-a", "R/B/hit-b", "R/hit-r", "S/hit-s"})
-        tree.add(entry);
-    for (const int workers : {1, 2}) {
-        QStringList dirs;
-        for (const Batch &b : search({QDir(tree.path("S")), QDir(tree.path("R"))}, "hit", workers))
-            dirs.append(b.dirName.mid(tree.path(QString()).size()));
-        // A child's batch before its parent's, and a child's whole subtree together.
-        QCOMPARE(dirs.size(), 5);
-        QCOMPARE(dirs.first(), QStringLiteral("S"));
-        QCOMPARE(dirs.last(), QStringLiteral("R"));
-        QVERIFY(dirs.indexOf("R/A/A1") < dirs.indexOf("R/A"));
-        const int a = dirs.indexOf("R/A"), b = dirs.indexOf("R/B");
-        QVERIFY(a >= 0 && b >= 0);
-        QVERIFY(a < b ? dirs.indexOf("R/A/A1") < b : dirs.indexOf("R/A/A1") > b);
-    }
-}
-
-void WalkTest::linkLatticeIsWalkedOnce()
-{
-    // Each level links twice to the next: followed naively, the last level is reached 2^20 times.
-    ByteTree tree;
-    for (int i = 0; i <= 20; ++i) {
-        const QByteArray level = "L" + QByteArray::number(i), next = "L" + QByteArray::number(i + 1);
-        tree.add(level + "/match" + QByteArray::number(i));
-        if (i < 20) {
-            tree.add(level + "/a -> " + next);
-            tree.add(level + "/b -> " + next);
+    void childrenComeBeforeParentsAndRootsInOrder()
+    {
+        ByteTree tree;
+        for (const char *entry : {"R/A/A1/hit-a1", "R/A/hit-a", "R/B/hit-b", "R/hit-r", "S/hit-s"})
+            tree.add(entry);
+        for (const int workers : {1, 2}) {
+            QStringList dirs;
+            for (const Batch &b : search({QDir(tree.path("S")), QDir(tree.path("R"))}, "hit", workers))
+                dirs.append(b.dirName.mid(tree.path(QString()).size()));
+            // A child's batch before its parent's, and a child's whole subtree together.
+            QCOMPARE(dirs.size(), 5);
+            QCOMPARE(dirs.first(), QStringLiteral("S"));
+            QCOMPARE(dirs.last(), QStringLiteral("R"));
+            QVERIFY(dirs.indexOf("R/A/A1") < dirs.indexOf("R/A"));
+            const int a = dirs.indexOf("R/A"), b = dirs.indexOf("R/B");
+            QVERIFY(a >= 0 && b >= 0);
+            QVERIFY(a < b ? dirs.indexOf("R/A/A1") < b : dirs.indexOf("R/A/A1") > b);
         }
     }
-    for (const int workers : {1, 2})
-        QCOMPARE(hitNames(search({QDir(tree.path("L0"))}, "match", workers)).size(), 21);
-}
 
-void WalkTest::stopFromOutsideEndsPromptlyAndRestarts()
-{
-    ByteTree tree;
-    for (int i = 0; i < 3000; ++i)
-        tree.add(QStringLiteral("R/d%1/match%1").arg(i).toUtf8());
-    searchThread worker;
-    worker.setSearchParam({QDir(tree.path("R"))}, {"match"}, QString(), Qt::CaseSensitive, true, false, false);
-    // The worker holds on after its first batch until this thread has asked it to stop.
-    QSemaphore firstBatchSent, stopAsked;
-    std::atomic<int> batches{0};
-    QObject::connect(&worker, &searchThread::PushGotFiles, &worker,
-                     [&](const QString &, const QList<TFileInfo> &) {
-                         if (++batches == 1) {
-                             firstBatchSent.release();
-                             stopAsked.acquire();
-                         }
-                     },
-                     Qt::DirectConnection);
-    WorkerObserver observer(worker);
-    worker.start();
-    QVERIFY(firstBatchSent.tryAcquire(1, 10000));
-    worker.stopSearch();
-    stopAsked.release();
-    QVERIFY(observer.waitFinished(10000));
-    QCOMPARE(batches.load(), 1);
+    void linkLatticeIsWalkedOnce()
+    {
+        // Each level links twice to the next: followed naively, the last level is reached 2^20 times.
+        ByteTree tree;
+        for (int i = 0; i <= 20; ++i) {
+            const QByteArray level = "L" + QByteArray::number(i), next = "L" + QByteArray::number(i + 1);
+            tree.add(level + "/match" + QByteArray::number(i));
+            if (i < 20) {
+                tree.add(level + "/a -> " + next);
+                tree.add(level + "/b -> " + next);
+            }
+        }
+        for (const int workers : {1, 2})
+            QCOMPARE(hitNames(search({QDir(tree.path("L0"))}, "match", workers)).size(), 21);
+    }
 
-    // The same worker runs the next search completely.
-    batches = 2;   // past the hold
-    observer.reset();
-    worker.start();
-    QVERIFY(observer.waitFinished(30000));
-    QCOMPARE(observer.batches.load(), 3000);
-}
+    void stopFromOutsideEndsPromptlyAndRestarts()
+    {
+        ByteTree tree;
+        for (int i = 0; i < 3000; ++i)
+            tree.add(QStringLiteral("R/d%1/match%1").arg(i).toUtf8());
+        searchThread worker;
+        worker.setSearchParam({QDir(tree.path("R"))}, {"match"}, QString(), Qt::CaseSensitive, true, false, false);
+        // The worker holds on after its first batch until this thread has asked it to stop.
+        QSemaphore firstBatchSent, stopAsked;
+        std::atomic<int> batches{0};
+        QObject::connect(&worker, &searchThread::PushGotFiles, &worker,
+                         [&](const QString &, const QList<TFileInfo> &) {
+                             if (++batches == 1) {
+                                 firstBatchSent.release();
+                                 stopAsked.acquire();
+                             }
+                         },
+                         Qt::DirectConnection);
+        WorkerObserver observer(worker);
+        worker.start();
+        QVERIFY(firstBatchSent.tryAcquire(1, 10000));
+        worker.stopSearch();
+        stopAsked.release();
+        QVERIFY(observer.waitFinished(10000));
+        QCOMPARE(batches.load(), 1);
+
+        // The same worker runs the next search completely.
+        batches = 2;   // past the hold
+        observer.reset();
+        worker.start();
+        QVERIFY(observer.waitFinished(30000));
+        QCOMPARE(observer.batches.load(), 3000);
+    }
+
+private:
+    // Holds the hits of `got` to `expected` and to what holds for every search.
+    static void checkHits(const QList<Batch> &got, const QByteArray &root, const QString &text,
+                             const QList<QByteArray> &expected, int batches)
+    {
+        QList<QByteArray> found;
+        QHash<QByteArray, int> lastLine;
+        for (const Batch &b : got) {
+            QVERIFY(b.hits.size() <= 10000);
+            for (const TFileInfo &hit : b.hits) {
+                const QString shown = b.dirName + QLatin1Char('/') + hit.fileName;
+                // The bytes are kept where the name cannot be shown; either way they lead to the entry.
+                const QByteArray path = hit.rawPath.isEmpty() ? QFile::encodeName(shown) : hit.rawPath;
+                QVERIFY(hit.rawPath.isEmpty() || shown.contains(QChar::ReplacementCharacter));
+                struct stat st;
+                QVERIFY2(path.size() >= PATH_MAX || lstat(path.constData(), &st) == 0, path.constData());
+                QCOMPARE(hit.lineNo == 0, text.isEmpty());
+                QVERIFY(hit.lineNo ? hit.lineNo > lastLine.value(path) : hit.lineText.isEmpty());
+                lastLine[path] = hit.lineNo;
+                found << (path.startsWith(root + '/') ? path.mid(root.size() + 1) : path)
+                             + (hit.lineNo ? ':' + QByteArray::number(hit.lineNo) : QByteArray());
+            }
+        }
+        std::sort(found.begin(), found.end());
+        QCOMPARE(found, expected);
+        if (batches >= 0)
+            QCOMPARE(got.size(), batches);
+    }
+};
 
 QTEST_GUILESS_MAIN(WalkTest)
 #include "test_walk.moc"

@@ -6,16 +6,6 @@
 
 // The name matcher against a plain reference: the regular expression Qt builds from the same
 // wildcard pattern.
-class WildcardTest : public QObject
-{
-    Q_OBJECT
-
-private slots:
-    void equalsRegularExpressionReference();
-    void edgeCases_data();
-    void edgeCases();
-    void manyStarsStayCheap();
-};
 
 namespace {
 
@@ -40,86 +30,92 @@ bool reference(const QString &pattern, const QString &name)
 
 } // namespace
 
-void WildcardTest::equalsRegularExpressionReference()
+class WildcardTest : public QObject
 {
-    // Letters in both cases, a Kelvin sign (folds to 'k'), a long s (folds to 's'), CJK, and
-    // every character the syntax gives a meaning to (no '.' or ':', which would make "[." and
-    // "[:" classes of the regular expression).
-    const QString nameAlphabet = QStringLiteral("aAbBkKsS-\\!^[]\u212A\u017F中");
-    const QString literalAlphabet = nameAlphabet + QStringLiteral("*?");
-    const QString setAlphabet = QStringLiteral("abAkK\u212A!^-]\\中");
-    QRandomGenerator random(20240611);
-    for (int round = 0; round < rounds; ++round) {
-        QString pattern;
-        for (int part = int(random.bounded(4)); part >= 0; --part) {
-            pattern += randomText(random, literalAlphabet, 3);
-            if (random.bounded(3) == 0)
-                pattern += QLatin1Char('[') + randomText(random, setAlphabet, 4) + QLatin1Char(']');
+    Q_OBJECT
+
+private slots:
+    void equalsRegularExpressionReference()
+    {
+        // Letters in both cases, a Kelvin sign (folds to 'k'), a long s (folds to 's'), CJK, and
+        // every character the syntax gives a meaning to (no '.' or ':', which would make "[." and
+        // "[:" classes of the regular expression).
+        const QString nameAlphabet = QStringLiteral("aAbBkKsS-\\!^[]\u212A\u017F中");
+        const QString literalAlphabet = nameAlphabet + QStringLiteral("*?");
+        const QString setAlphabet = QStringLiteral("abAkK\u212A!^-]\\中");
+        QRandomGenerator random(20240611);
+        for (int round = 0; round < rounds; ++round) {
+            QString pattern;
+            for (int part = int(random.bounded(4)); part >= 0; --part) {
+                pattern += randomText(random, literalAlphabet, 3);
+                if (random.bounded(3) == 0)
+                    pattern += QLatin1Char('[') + randomText(random, setAlphabet, 4) + QLatin1Char(']');
+            }
+            // Qt's conversion ends a "[^" set at the next ']' where a shell takes it as a member.
+            if (pattern.contains(QLatin1String("[^]")))
+                continue;
+            WildcardPattern matcher;
+            if (!WildcardPattern::parse(pattern, matcher)) {
+                // Refused only where the reference is no valid expression either.
+                QVERIFY2(!QRegularExpression::fromWildcard(pattern).isValid(), qPrintable(pattern));
+                continue;
+            }
+            const QString name = randomText(random, nameAlphabet, 8);
+            QVERIFY2(matcher.matches(name) == reference(pattern, name),
+                     qPrintable(pattern + QLatin1String(" / ") + name));
+            QVERIFY2(matcher.matchesBytes(name.toStdString()) == matcher.matches(name), qPrintable(name));
         }
-        // Qt's conversion ends a "[^" set at the next ']' where a shell takes it as a member.
-        if (pattern.contains(QLatin1String("[^]")))
-            continue;
-        WildcardPattern matcher;
-        if (!WildcardPattern::parse(pattern, matcher)) {
-            // Refused only where the reference is no valid expression either.
-            QVERIFY2(!QRegularExpression::fromWildcard(pattern).isValid(), qPrintable(pattern));
-            continue;
-        }
-        const QString name = randomText(random, nameAlphabet, 8);
-        QVERIFY2(matcher.matches(name) == reference(pattern, name),
-                 qPrintable(pattern + QLatin1String(" / ") + name));
-        QVERIFY2(matcher.matchesBytes(name.toStdString()) == matcher.matches(name), qPrintable(name));
     }
-}
 
-void WildcardTest::edgeCases_data()
-{
-    QTest::addColumn<QString>("pattern");
-    QTest::addColumn<QString>("name");
-    QTest::addColumn<int>("matches");   // -1: the pattern is refused
-    // Named cases: the generated comparison reaches most of them only by chance.
-    const auto row = [](const char *why, const char *pattern, const QString &name, int matches) {
-        QTest::newRow(why) << QString::fromUtf8(pattern) << name << matches;
-    };
-    row("negated with !", "[!x]*", "ab", 1);
-    row("negated with ^", "[^x]", "X", 0);
-    row("backslash is literal", "a\\b", "a\\b", 1);
-    row("bracket first in set", "[]]x", "]x", 1);
-    row("range ignores case", "[A-C]?", "bz", 1);
-    row("empty name", "*", "", 1);
-    row("one character beyond 16 bits", "a?b", QStringLiteral("a\U0001F600b"), 1);
-    row("kelvin sign folds", "*K*", "k", 1);
-    row("unclosed", "[abc", "[abc", -1);
-    row("lone bracket", "*[", "*[", -1);
-    row("bracket only member", "[]", "[]", -1);
-    row("negated nothing", "[!]", "[!]", -1);
-    row("reversed range", "[z-a]", "[z-a]", -1);
-}
+    void edgeCases_data()
+    {
+        QTest::addColumn<QString>("pattern");
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<int>("matches");   // -1: the pattern is refused
+        // Named cases: the generated comparison reaches most of them only by chance.
+        const auto row = [](const char *why, const char *pattern, const QString &name, int matches) {
+            QTest::newRow(why) << QString::fromUtf8(pattern) << name << matches;
+        };
+        row("negated with !", "[!x]*", "ab", 1);
+        row("negated with ^", "[^x]", "X", 0);
+        row("backslash is literal", "a\\b", "a\\b", 1);
+        row("bracket first in set", "[]]x", "]x", 1);
+        row("range ignores case", "[A-C]?", "bz", 1);
+        row("empty name", "*", "", 1);
+        row("one character beyond 16 bits", "a?b", QStringLiteral("a\U0001F600b"), 1);
+        row("kelvin sign folds", "*K*", "k", 1);
+        row("unclosed", "[abc", "[abc", -1);
+        row("lone bracket", "*[", "*[", -1);
+        row("bracket only member", "[]", "[]", -1);
+        row("negated nothing", "[!]", "[!]", -1);
+        row("reversed range", "[z-a]", "[z-a]", -1);
+    }
 
-void WildcardTest::edgeCases()
-{
-    QFETCH(QString, pattern);
-    QFETCH(QString, name);
-    QFETCH(int, matches);
-    WildcardPattern matcher;
-    QString why;
-    QCOMPARE(WildcardPattern::parse(pattern, matcher, &why), matches >= 0);
-    QCOMPARE(why.isEmpty(), matches >= 0);
-    // Within a list of patterns, bytes on disk; a refused pattern matches nothing, not even itself.
-    QCOMPARE(NameMatcher({QStringLiteral("nothing"), pattern}).matchesBytes(name.toStdString()), matches == 1);
-    if (matches >= 0)
-        QCOMPARE(matcher.matches(name), matches == 1);
-}
+    void edgeCases()
+    {
+        QFETCH(QString, pattern);
+        QFETCH(QString, name);
+        QFETCH(int, matches);
+        WildcardPattern matcher;
+        QString why;
+        QCOMPARE(WildcardPattern::parse(pattern, matcher, &why), matches >= 0);
+        QCOMPARE(why.isEmpty(), matches >= 0);
+        // Within a list of patterns, bytes on disk; a refused pattern matches nothing, not even itself.
+        QCOMPARE(NameMatcher({QStringLiteral("nothing"), pattern}).matchesBytes(name.toStdString()), matches == 1);
+        if (matches >= 0)
+            QCOMPARE(matcher.matches(name), matches == 1);
+    }
 
-void WildcardTest::manyStarsStayCheap()
-{
-    // 3,000 stars once took seconds and hundreds of megabytes to build.
-    const QString pattern = QString(3000, QLatin1Char('*')) + QStringLiteral("a*b");
-    WildcardPattern matcher;
-    QVERIFY(WildcardPattern::parse(pattern, matcher));
-    QVERIFY(!matcher.matches(QString(3000, QLatin1Char('a'))));
-    QVERIFY(matcher.matches(QString(3000, QLatin1Char('a')) + QLatin1Char('b')));
-}
+    void manyStarsStayCheap()
+    {
+        // 3,000 stars once took seconds and hundreds of megabytes to build.
+        const QString pattern = QString(3000, QLatin1Char('*')) + QStringLiteral("a*b");
+        WildcardPattern matcher;
+        QVERIFY(WildcardPattern::parse(pattern, matcher));
+        QVERIFY(!matcher.matches(QString(3000, QLatin1Char('a'))));
+        QVERIFY(matcher.matches(QString(3000, QLatin1Char('a')) + QLatin1Char('b')));
+    }
+};
 
 QTEST_GUILESS_MAIN(WildcardTest)
 #include "test_wildcard.moc"

@@ -3,12 +3,12 @@
 #include "walk/searchthread.h"
 
 #include <atomic>
+#include <mutex>
 #include <QDeadlineTimer>
-#include <QMutex>
-#include <QMutexLocker>
 #include <QTest>
 
-// Runs a search to its end and keeps its batches in emission order.
+// Runs a search to its end and keeps its batches in emission order. The hand-back goes through
+// a standard mutex and an atomic flag, which the thread sanitizer sees (it cannot see Qt's wait).
 struct Batch
 {
     QString dirName;
@@ -17,23 +17,30 @@ struct Batch
 
 inline QList<Batch> runSearch(const QList<QDir> &roots, const QStringList &patterns, bool recursive = true,
                               bool exactName = false, const QString &text = QString(),
-                              const QString &tempDir = QString(), int workers = 0)
+                              const QString &tempDir = QString(), int workers = 0,
+                              Qt::CaseSensitivity cs = Qt::CaseSensitive, bool deep = false)
 {
     searchThread worker;
-    worker.setSearchParam(roots, patterns, text, Qt::CaseSensitive, recursive, exactName, false);
+    worker.setSearchParam(roots, patterns, text, cs, recursive, exactName, deep);
     worker.setTempDir(tempDir);
+    worker.setDiagnostics(nullptr);
     if (workers > 0)
         worker.setWorkerCount(workers);
     QList<Batch> batches;
-    QMutex mutex;
+    std::mutex mutex;
+    std::atomic<bool> done{false};
     QObject::connect(&worker, &searchThread::PushGotFiles, &worker,
                      [&](const QString &dir, const QList<TFileInfo> &hits) {
-                         QMutexLocker lock(&mutex);
+                         std::lock_guard<std::mutex> lock(mutex);
                          batches.append(Batch{dir, hits});
                      },
                      Qt::DirectConnection);
+    QObject::connect(&worker, &QThread::finished, &worker, [&] { done = true; }, Qt::DirectConnection);
     worker.start();
     worker.wait();
+    while (!done.load())
+        QThread::yieldCurrentThread();
+    std::lock_guard<std::mutex> lock(mutex);
     return batches;
 }
 

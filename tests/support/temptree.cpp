@@ -37,3 +37,9 @@ QString TempTree::link(const QString &relative, const QString &target)
         qFatal("cannot link %s", qPrintable(p));
     return p;
 }
+
+QByteArray readFile(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}

@@ -1,10 +1,15 @@
 #pragma once
 
-#include "fixtures.h"   // suites that build trees often read the third-party fixtures too
+// Suites that build trees use these with it, and often read the third-party fixtures too.
+#include "fixtures.h"
 
 #include <QByteArray>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QString>
 #include <QTemporaryDir>
+#include <QTest>
 
 // A temporary folder that tests fill with files, folders and links in a line each.
 class TempTree
@@ -25,3 +30,6 @@ public:
 private:
     QTemporaryDir dir_;
 };
+
+// The whole file, or nothing when it cannot be read.
+QByteArray readFile(const QString &path);

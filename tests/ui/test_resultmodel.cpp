@@ -4,12 +4,9 @@
 #include "resultmodel.h"
 #include "filetime.h"
 
-#include <QDir>
-#include <QFile>
 #include <QItemSelectionModel>
 #include <QRandomGenerator>
 #include <QStandardItemModel>
-#include <QTest>
 
 #include "temptree.h"
 
@@ -84,159 +81,152 @@ class TestResultModel : public QObject
     Q_OBJECT
 
 private slots:
-    void initTestCase();
-    void sameCellsAsPlainModel();
-    void sortingMatchesPlainModel_data();
-    void sortingMatchesPlainModel();
-    void selectionFollowsTheSort();
-    void timeReaderMatchesThePlainReading();
+    // Files in two folders with times that tie to the minute, differ by seconds, lie before 1970
+    // and far ahead; names with blanks, duplicates, archive entries and missing files; content hits
+    // with line numbers that sort differently as text and as numbers.
+    void initTestCase()
+    {
+        QRandomGenerator random(20120303);
+        const QString dirs[] = {QStringLiteral("one"), QStringLiteral("two 2")};
+        const QDateTime times[] = {
+            QDateTime(QDate(2012, 3, 3), QTime(9, 5, 1)),  QDateTime(QDate(2012, 3, 3), QTime(9, 5, 59)),
+            QDateTime(QDate(2012, 3, 3), QTime(9, 6, 0)),  QDateTime(QDate(1969, 7, 20), QTime(20, 17)),
+            QDateTime(QDate(2099, 12, 31), QTime(23, 59)), QDateTime(QDate(2001, 1, 1), QTime(0, 0)),
+        };
+        const QString names[] = {"a.txt", "B.txt", "b.txt", " spaced.txt ", "ä.txt", "10.log", "9.log", "missing.txt"};
+        for (const QString &dir : dirs) {
+            for (const QString &name : names) {
+                if (name != QLatin1String("missing.txt"))
+                    setModificationTime(tree.file(dir + QLatin1Char('/') + name, "x"), times[random.bounded(6)]);
+            }
+        }
+        tree.file(QStringLiteral("one/a.zip"), "PK");
+        const QString texts[] = {"foo", " foo", "Foo", "[GB18030]\tfoo", QString()};
+        const int lines[] = {1, 2, 9, 10, 11, 100, 7};
+        for (int b = 0; b < 12; ++b) {
+            TestBatch batch{QDir::toNativeSeparators(tree.path(dirs[b % 2])), {}};
+            for (int i = 1 + random.bounded(30); i > 0; --i) {
+                const int kind = random.bounded(4);
+                TFileInfo hit{names[random.bounded(8)], 0, QString()};
+                if (kind == 3)
+                    hit.fileName = QStringLiteral("a.zip") + QDir::separator() + QStringLiteral("in/") + hit.fileName;
+                if (kind >= 1) {
+                    hit.lineNo = lines[random.bounded(7)];
+                    hit.lineText = texts[random.bounded(5)];
+                }
+                batch.hits.append(hit);
+            }
+            varied.append(batch);
+        }
+    }
+
+    void sameCellsAsPlainModel()
+    {
+        ResultModel model;
+        fill(model, varied);
+        QCOMPARE(cellsOf(model), cellsOf(*plainModel(varied)));
+    }
+
+    void sortingMatchesPlainModel_data()
+    {
+        QTest::addColumn<int>("column");
+        QTest::addColumn<int>("order");
+        for (int c = 0; c < 5; ++c) {
+            QTest::addRow("column %d ascending", c) << c << int(Qt::AscendingOrder);
+            QTest::addRow("column %d descending", c) << c << int(Qt::DescendingOrder);
+        }
+    }
+
+    // One sort after another, as a user clicks headers: each must reorder exactly as the plain
+    // model does, ties keeping their order, rows without a time last in either order.
+    void sortingMatchesPlainModel()
+    {
+        QFETCH(int, column);
+        QFETCH(int, order);
+        ResultModel model;
+        fill(model, varied);
+        const auto plain = plainModel(varied);
+        for (int c : {3, 1, 4, 0, 2}) {
+            model.sort(c, Qt::AscendingOrder);
+            plain->sort(c, Qt::AscendingOrder);
+        }
+        model.sort(column, Qt::SortOrder(order));
+        plain->sort(column, Qt::SortOrder(order));
+        QCOMPARE(cellsOf(model), cellsOf(*plain));
+    }
+
+    void selectionFollowsTheSort()
+    {
+        ResultModel model;
+        fill(model, varied);
+        QItemSelectionModel selection(&model);
+        auto rowText = [&](int r) {
+            QStringList cells;
+            for (int c = 0; c < 5; ++c)
+                cells << model.index(r, c).data().toString();
+            return cells.join(QLatin1Char('|'));
+        };
+        QStringList picked;
+        for (int r : {0, 5, 17, model.rowCount() - 1}) {
+            selection.select(model.index(r, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
+            picked << rowText(r);
+        }
+        selection.setCurrentIndex(model.index(5, 3), QItemSelectionModel::NoUpdate);
+        const QString current = rowText(5);
+
+        model.sort(ResultModel::NameColumn, Qt::DescendingOrder);
+        QStringList selected;
+        for (const QModelIndex &index : selection.selectedRows(0))
+            selected << rowText(index.row());
+        picked.sort();
+        selected.sort();
+        QCOMPARE(selected, picked);
+        QCOMPARE(selection.currentIndex().column(), 3);
+        QCOMPARE(rowText(selection.currentIndex().row()), current);
+    }
+
+    // The reader stats each name relative to the directory opened once; it must give what a plain
+    // look-up of the whole path gives for every kind of entry, and the text of a stamp must be
+    // the file's time as Qt reads it.
+    void timeReaderMatchesThePlainReading()
+    {
+        TempTree local;
+        const QDateTime times[] = {
+            QDateTime(QDate(2012, 3, 3), QTime(9, 5, 1, 999)), QDateTime(QDate(2012, 3, 3), QTime(23, 59, 59)),
+            QDateTime(QDate(1969, 12, 31), QTime(23, 58, 30)), QDateTime(QDate(1901, 1, 1), QTime(0, 0)),
+            QDateTime(QDate(2038, 1, 19), QTime(3, 14, 8)),    QDateTime(QDate(2400, 2, 29), QTime(13, 0)),
+        };
+        QStringList names;
+        for (int i = 0; i < int(std::size(times)); ++i) {
+            names << QStringLiteral("file %1.txt").arg(i);
+            setModificationTime(local.file(names.last(), "x"), times[i]);
+        }
+        local.file(QStringLiteral("sub/inner.txt"), "y");
+        local.link(QStringLiteral("link"), local.path(QStringLiteral("file 0.txt")));
+        local.link(QStringLiteral("broken"), local.path(QStringLiteral("nothing")));
+        names << "sub" << "sub/inner.txt" << "link" << "broken" << "missing" << "a.zip/x.txt" << QString() << "ü-名前";
+
+        HitTimeReader reader(local.root());
+        qint64 previous = NoHitTime;
+        for (const QString &name : names) {
+            const QString path = local.root() + QDir::separator() + name;
+            const qint64 stamp = reader.stamp(name);
+            QVERIFY2(stamp == hitTimeStamp(path), qPrintable(name));
+            if (stamp != NoHitTime)
+                QCOMPARE(hitTimeText(stamp), QFileInfo(path).lastModified().toString(QStringLiteral("yyyy-MM-dd hh:mm")));
+            if (names.indexOf(name) < 2) {   // later times give greater stamps
+                QVERIFY(stamp > previous);
+                previous = stamp;
+            }
+        }
+        QCOMPARE(reader.stamp(QStringLiteral("missing")), NoHitTime);
+        QCOMPARE(HitTimeReader(local.path(QStringLiteral("no-such-dir"))).stamp(names.first()), NoHitTime);
+    }
 
 private:
     TempTree tree;
     QList<TestBatch> varied;
 };
-
-// Files in two folders with times that tie to the minute, differ by seconds, lie before 1970
-// and far ahead; names with blanks, duplicates, archive entries and missing files; content hits
-// with line numbers that sort differently as text and as numbers.
-void TestResultModel::initTestCase()
-{
-    QRandomGenerator random(20120303);
-    const QString dirs[] = {QStringLiteral("one"), QStringLiteral("two 2")};
-    const QDateTime times[] = {
-        QDateTime(QDate(2012, 3, 3), QTime(9, 5, 1)),  QDateTime(QDate(2012, 3, 3), QTime(9, 5, 59)),
-        QDateTime(QDate(2012, 3, 3), QTime(9, 6, 0)),  QDateTime(QDate(1969, 7, 20), QTime(20, 17)),
-        QDateTime(QDate(2099, 12, 31), QTime(23, 59)), QDateTime(QDate(2001, 1, 1), QTime(0, 0)),
-    };
-    const QString names[] = {"a.txt", "B.txt", "b.txt", " spaced.txt ", "ä.txt", "10.log", "9.log", "missing.txt"};
-    for (const QString &dir : dirs) {
-        for (const QString &name : names) {
-            if (name != QLatin1String("missing.txt"))
-                setModificationTime(tree.file(dir + QLatin1Char('/') + name, "x"), times[random.bounded(6)]);
-        }
-    }
-    tree.file(QStringLiteral("one/a.zip"), "PK");
-    const QString texts[] = {"foo", " foo", "Foo", "[GB18030]\tfoo", QString()};
-    const int lines[] = {1, 2, 9, 10, 11, 100, 7};
-    for (int b = 0; b < 12; ++b) {
-        TestBatch batch{QDir::toNativeSeparators(tree.path(dirs[b % 2])), {}};
-        for (int i = 1 + random.bounded(30); i > 0; --i) {
-            const int kind = random.bounded(4);
-            TFileInfo hit{names[random.bounded(8)], 0, QString()};
-            if (kind == 3)
-                hit.fileName = QStringLiteral("a.zip") + QDir::separator() + QStringLiteral("in/") + hit.fileName;
-            if (kind >= 1) {
-                hit.lineNo = lines[random.bounded(7)];
-                hit.lineText = texts[random.bounded(5)];
-            }
-            batch.hits.append(hit);
-        }
-        varied.append(batch);
-    }
-}
-
-void TestResultModel::sameCellsAsPlainModel()
-{
-    ResultModel model;
-    fill(model, varied);
-    QCOMPARE(cellsOf(model), cellsOf(*plainModel(varied)));
-}
-
-void TestResultModel::sortingMatchesPlainModel_data()
-{
-    QTest::addColumn<int>("column");
-    QTest::addColumn<int>("order");
-    for (int c = 0; c < 5; ++c) {
-        QTest::addRow("column %d ascending", c) << c << int(Qt::AscendingOrder);
-        QTest::addRow("column %d descending", c) << c << int(Qt::DescendingOrder);
-    }
-}
-
-// One sort after another, as a user clicks headers: each must reorder exactly as the plain
-// model does, ties keeping their order, rows without a time last in either order.
-void TestResultModel::sortingMatchesPlainModel()
-{
-    QFETCH(int, column);
-    QFETCH(int, order);
-    ResultModel model;
-    fill(model, varied);
-    const auto plain = plainModel(varied);
-    for (int c : {3, 1, 4, 0, 2}) {
-        model.sort(c, Qt::AscendingOrder);
-        plain->sort(c, Qt::AscendingOrder);
-    }
-    model.sort(column, Qt::SortOrder(order));
-    plain->sort(column, Qt::SortOrder(order));
-    QCOMPARE(cellsOf(model), cellsOf(*plain));
-}
-
-void TestResultModel::selectionFollowsTheSort()
-{
-    ResultModel model;
-    fill(model, varied);
-    QItemSelectionModel selection(&model);
-    auto rowText = [&](int r) {
-        QStringList cells;
-        for (int c = 0; c < 5; ++c)
-            cells << model.index(r, c).data().toString();
-        return cells.join(QLatin1Char('|'));
-    };
-    QStringList picked;
-    for (int r : {0, 5, 17, model.rowCount() - 1}) {
-        selection.select(model.index(r, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
-        picked << rowText(r);
-    }
-    selection.setCurrentIndex(model.index(5, 3), QItemSelectionModel::NoUpdate);
-    const QString current = rowText(5);
-
-    model.sort(ResultModel::NameColumn, Qt::DescendingOrder);
-    QStringList selected;
-    for (const QModelIndex &index : selection.selectedRows(0))
-        selected << rowText(index.row());
-    picked.sort();
-    selected.sort();
-    QCOMPARE(selected, picked);
-    QCOMPARE(selection.currentIndex().column(), 3);
-    QCOMPARE(rowText(selection.currentIndex().row()), current);
-}
-
-// The reader stats each name relative to the directory opened once; it must give what a plain
-// look-up of the whole path gives for every kind of entry, and the text of a stamp must be
-// the file's time as Qt reads it.
-void TestResultModel::timeReaderMatchesThePlainReading()
-{
-    TempTree local;
-    const QDateTime times[] = {
-        QDateTime(QDate(2012, 3, 3), QTime(9, 5, 1, 999)), QDateTime(QDate(2012, 3, 3), QTime(23, 59, 59)),
-        QDateTime(QDate(1969, 12, 31), QTime(23, 58, 30)), QDateTime(QDate(1901, 1, 1), QTime(0, 0)),
-        QDateTime(QDate(2038, 1, 19), QTime(3, 14, 8)),    QDateTime(QDate(2400, 2, 29), QTime(13, 0)),
-    };
-    QStringList names;
-    for (int i = 0; i < int(std::size(times)); ++i) {
-        names << QStringLiteral("file %1.txt").arg(i);
-        setModificationTime(local.file(names.last(), "x"), times[i]);
-    }
-    local.file(QStringLiteral("sub/inner.txt"), "y");
-    local.link(QStringLiteral("link"), local.path(QStringLiteral("file 0.txt")));
-    local.link(QStringLiteral("broken"), local.path(QStringLiteral("nothing")));
-    names << "sub" << "sub/inner.txt" << "link" << "broken" << "missing" << "a.zip/x.txt" << QString() << "ü-名前";
-
-    HitTimeReader reader(local.root());
-    qint64 previous = NoHitTime;
-    for (const QString &name : names) {
-        const QString path = local.root() + QDir::separator() + name;
-        const qint64 stamp = reader.stamp(name);
-        QVERIFY2(stamp == hitTimeStamp(path), qPrintable(name));
-        if (stamp != NoHitTime)
-            QCOMPARE(hitTimeText(stamp), QFileInfo(path).lastModified().toString(QStringLiteral("yyyy-MM-dd hh:mm")));
-        if (names.indexOf(name) < 2) {   // later times give greater stamps
-            QVERIFY(stamp > previous);
-            previous = stamp;
-        }
-    }
-    QCOMPARE(reader.stamp(QStringLiteral("missing")), NoHitTime);
-    QCOMPARE(HitTimeReader(local.path(QStringLiteral("no-such-dir"))).stamp(names.first()), NoHitTime);
-}
 
 QTEST_MAIN(TestResultModel)
 #include "test_resultmodel.moc"

@@ -6,13 +6,11 @@
 
 #include <QCheckBox>
 #include <QComboBox>
-#include <QDir>
 #include <QApplication>
 #include <QHeaderView>
 #include <QInputMethodEvent>
 #include <QLineEdit>
 #include <QSettings>
-#include <QTest>
 #include <QTimer>
 #include <QToolButton>
 
@@ -22,6 +20,9 @@ const QString found = QStringLiteral("找到目标数:");
 
 // Counts a signal of the worker thread in the GUI thread (a signal spy would count it in the
 // worker, unsynchronised with the test's reads).
+
+} // namespace
+
 class SignalCounter : public QObject
 {
 public:
@@ -33,34 +34,267 @@ public:
     int count = 0;
 };
 
-} // namespace
-
 class TestSearchControl : public QObject, WindowFixture
 {
     Q_OBJECT
 
 private slots:
-    void initTestCase();
-    void init();
-    void cleanup();
+    void initTestCase()
+    {
+        tree.file(QStringLiteral("alpha.txt"), "first line\nneedle here\n");
+        tree.file(QStringLiteral("beta.log"), "no match\n");
+        tree.file(QStringLiteral("sub/gamma.txt"), "needle\nneedle again\n");
+        tree.file(QStringLiteral("sub/delta.md"), "nothing\n");
+        // The program's own directory, which an empty root names.
+        tree.file(QStringLiteral("program/marker-here.txt"), "x");
+        QDir::setCurrent(tree.path(QStringLiteral("program")));
+    }
 
-    void formIsWired();
-    void searches_data();
-    void searches();
-    void badFormWarnsAndStartsNothing_data();
-    void badFormWarnsAndStartsNothing();
-    void completionNeverChangesWhatWasTyped_data();
-    void completionNeverChangesWhatWasTyped();
-    void secondPressBeforeTheFinishIsHandledStartsNothing();
-    void newSearchDuringAPauseDropsOldRows();
-    void formIsRememberedAcrossStarts();
+    void init()
+    {
+        openWindow();
+    }
+
+    void cleanup()
+    {
+        closeWindow();
+        DirectoryChooser::setChooser(nullptr);
+    }
+
+    // The archive folder is made, the drive list offered, and the chooser opens where the form points.
+    void formIsWired()
+    {
+        QVERIFY(QFileInfo(state.path(QStringLiteral("tmp"))).isDir());   // where archive entries go
+        window->setInitialDir(tree.root());
+        QCOMPARE(combo("comboBox_Dir")->itemText(1), QStringLiteral("/;"));
+        QCOMPARE(combo("comboBox_Dir")->currentText(), tree.root());
+
+        QString start;
+        DirectoryChooser::setChooser([&](QWidget *parent, const QString &, const QString &s) {
+            start = parent == window.get() ? s : QStringLiteral("<no parent>");
+            return QStringLiteral("/chosen");
+        });
+        windowChild<QToolButton>(window.get(), "toolButtonGetDir")->click();
+        QCOMPARE(start, tree.root());   // the initial directory is where the chooser opens
+        QCOMPARE(combo("comboBox_Dir")->currentText(), QStringLiteral("/chosen"));
+    }
+
+    void searches_data()
+    {
+        QTest::addColumn<QString>("dir");      // below the tree; "<sub;>" is sub and an empty root
+        QTest::addColumn<QString>("names");
+        QTest::addColumn<QString>("grep");
+        QTest::addColumn<QString>("options");  // e exact, r not recursive, i ignore case
+        QTest::addColumn<QStringList>("expected");
+        QTest::addColumn<bool>("lineColumns");
+
+        QTest::newRow("text without names searches every file")
+            << "sub" << " ; ;" << "needle" << "" << QStringList{"gamma.txt", "gamma.txt"} << true;
+        QTest::newRow("names only hide the line columns")
+            << "" << " *.txt" << "  " << "" << QStringList{"alpha.txt", "gamma.txt", "marker-here.txt"} << false;
+        QTest::newRow("forward slashes") << "sub/" << "gamma" << "" << "" << QStringList{"gamma.txt"} << false;
+        QTest::newRow("trailing separator adds the program's folder")
+            << "<sub;>" << "a" << "" << "" << QStringList{"delta.md", "gamma.txt", "marker-here.txt"} << false;
+        QTest::newRow("options reach the worker")
+            << "" << "ALPHA.TXT;gamma.txt" << "NEEDLE" << "eri" << QStringList{"alpha.txt"} << true;
+        QTest::newRow("typed blanks are searched") << "" << "*.txt" << " here" << "" << QStringList{"alpha.txt"} << true;
+    }
+
+    void searches()
+    {
+        QFETCH(QString, dir);
+        QFETCH(QString, names);
+        QFETCH(QString, grep);
+        QFETCH(QString, options);
+        QFETCH(QStringList, expected);
+        QFETCH(bool, lineColumns);
+        box("checkBox_searchExact")->setChecked(options.contains(QLatin1Char('e')));
+        box("checkBox_recursive")->setChecked(!options.contains(QLatin1Char('r')));
+        box("checkBox_Ignore")->setChecked(options.contains(QLatin1Char('i')));
+        dir = dir == QLatin1String("<sub;>") ? tree.path(QStringLiteral("sub")) + QLatin1Char(';') : tree.path(dir);
+        setForm(dir, names, grep);
+        search();
+        QTRY_VERIFY_WITH_TIMEOUT(settled(), 30000);
+        QVERIFY(boxes.isEmpty());
+        QCOMPARE(column(0), expected);
+        QCOMPARE(countText(window.get()), found + QString::number(expected.size()));
+        QCOMPARE(resultTable(window.get())->isColumnHidden(2), !lineColumns);
+        QCOMPARE(resultTable(window.get())->isColumnHidden(3), !lineColumns);
+        if (lineColumns && names == QLatin1String(" ; ;"))
+            QCOMPARE(column(2), (QStringList{"1", "2"}));
+    }
+
+    void badFormWarnsAndStartsNothing_data()
+    {
+        QTest::addColumn<QString>("dir");
+        QTest::addColumn<QString>("names");
+        QTest::addColumn<QString>("grep");
+        QTest::newRow("nothing to search") << tree.root() << " ;" << "   ";
+        QTest::newRow("missing second root") << tree.path(QStringLiteral("sub;no-such-dir")) << "*" << "needle";
+    }
+
+    void badFormWarnsAndStartsNothing()
+    {
+        QFETCH(QString, dir);
+        QFETCH(QString, names);
+        QFETCH(QString, grep);
+        deliverBatch(window.get(), QStringLiteral("/old"), nameHits(QStringLiteral("old"), 3));
+        displayTick(window.get());
+        const int findItems = combo("comboBoxForFind")->count();
+        SignalCounter started(worker(), &QThread::started);
+        setForm(dir, names, grep);
+        search();
+        QCOMPARE(boxes.size(), 1);   // its text is the request's, proven with the request
+        QTest::qWait(20);
+        QCOMPARE(started.count, 0);
+        QCOMPARE(shownRows(window.get()), 0);   // emptied before the checks
+        QCOMPARE(countText(window.get()), found + QStringLiteral("0"));
+        QCOMPARE(combo("comboBoxForFind")->count(), findItems);
+        QCOMPARE(combo("comboBoxForFind")->currentText(), names);
+    }
+
+    void completionNeverChangesWhatWasTyped_data()
+    {
+        QTest::addColumn<QString>("field");
+        QTest::addColumn<QString>("earlier");
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("how");   // what ends the typing: Return, the button, a header
+        for (const char *how : {"Return", "button", "header"}) {
+            QTest::newRow(qPrintable(QStringLiteral("other case, %1").arg(how)))
+                << "comboBoxForGrep" << "NEEDLE" << "needle" << how;
+            QTest::newRow(qPrintable(QStringLiteral("a beginning, %1").arg(how)))
+                << "comboBoxForFind" << "合同编号" << "合同" << how;
+            QTest::newRow(qPrintable(QStringLiteral("directory, %1").arg(how)))
+                << "comboBox_Dir" << "<tree>/sub" << "<tree>/SUB" << how;
+            QTest::newRow(qPrintable(QStringLiteral("directory beginning, %1").arg(how)))
+                << "comboBox_Dir" << "<tree>/sub" << "<tree>/su" << how;
+        }
+    }
+
+    // What the user typed is what is searched, whatever the lists hold: completion proposes and
+    // never picks. Events go through the window system, as a completer popup would take them.
+    void completionNeverChangesWhatWasTyped()
+    {
+        QFETCH(QString, field);
+        QFETCH(QString, earlier);
+        QFETCH(QString, typed);
+        QFETCH(QString, how);
+        earlier.replace(QLatin1String("<tree>"), tree.root());
+        typed.replace(QLatin1String("<tree>"), tree.root());
+        QComboBox *edited = combo(qPrintable(field));
+        setForm(tree.root(), QStringLiteral("nothing-matches"), QString());
+        edited->addItem(earlier);
+        edited->setEditText(QString());
+        showWindow();
+        window->activateWindow();
+        edited->lineEdit()->setFocus();
+        QVERIFY(QTest::qWaitFor([&] { return edited->lineEdit()->hasFocus(); }));
+        QInputMethodEvent typing;   // as an input method hands over Chinese text
+        typing.setCommitString(typed);
+        QApplication::sendEvent(edited->lineEdit(), &typing);
+        QTest::qWait(100);   // the file system's names arrive late
+        auto clickAt = [&](QWidget *target) {
+            const QPoint at = target->mapTo(window.get(), target->rect().center());
+            QTest::mouseClick(window->windowHandle(), Qt::LeftButton, {}, at);
+        };
+        if (how == QLatin1String("header"))
+            clickAt(resultTable(window.get())->horizontalHeader());
+        if (how == QLatin1String("Return"))
+            QTest::keyClick(window->windowHandle(), Qt::Key_Return);
+        else
+            clickAt(searchButton());
+        if (field == QLatin1String("comboBox_Dir")) {
+            QTRY_COMPARE(boxes.size(), 1);
+            QCOMPARE(boxes.first().text, QStringLiteral("目录名:%1 不存在").arg(typed));
+        } else {
+            QTRY_COMPARE(edited->count(), field == QLatin1String("comboBoxForGrep") ? 2 : 15);
+            QCOMPARE(edited->itemText(edited->count() - 1), typed);
+            QTRY_VERIFY_WITH_TIMEOUT(settled(), 30000);
+        }
+        QCOMPARE(edited->currentText(), typed);
+    }
+
+    // A stopped worker may have ended while its finish is still on its way; until that is
+    // handled the search counts as running, so its last batches cannot reach a new search.
+    void secondPressBeforeTheFinishIsHandledStartsNothing()
+    {
+        setForm(QStringLiteral("/"), QStringLiteral("*"), QString());
+        SignalCounter started(worker(), &QThread::started);
+        search();
+        QTest::qWait(20);
+        search();                   // stop
+        worker()->wait(5000);       // ended, its finish not handled yet
+        search();                   // must not start another search
+        QCOMPARE(searchButton()->text(), QStringLiteral("停止"));
+        QTRY_VERIFY_WITH_TIMEOUT(settled(), 30000);
+        QCOMPARE(started.count, 1);
+        QCOMPARE(countText(window.get()), found + QString::number(shownRows(window.get())));
+    }
+
+    void newSearchDuringAPauseDropsOldRows()
+    {
+        deliverBatch(window.get(), QStringLiteral("/old"), nameHits(QStringLiteral("old"), 2000));
+        setForm(tree.root(), QStringLiteral("gamma"), QString());
+        bool searched = false;
+        QMetaObject::invokeMethod(window.get(), [&] {
+            search();
+            searched = true;
+        }, Qt::QueuedConnection);
+        displayTick(window.get());
+        QVERIFY(searched);
+        QTRY_VERIFY_WITH_TIMEOUT(settled(), 30000);
+        QCOMPARE(column(0), QStringList{QStringLiteral("gamma.txt")});
+        QCOMPARE(countText(window.get()), found + QStringLiteral("1"));
+    }
+
+    // Histories as the searches built them (the latest 50), the directories searched, the
+    // options, the window's size and the column widths come back at the next start.
+    void formIsRememberedAcrossStarts()
+    {
+        closeWindow();
+        QSettings(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("quorvel"), QStringLiteral("quorvel")).clear();
+        openWindow(true);   // a first start: the form as built, with 13 names offered
+        box("checkBox_recursive")->setChecked(false);
+        box("checkBox_deepSearch")->setChecked(true);
+        for (int i = 0; i < 2; ++i) {
+            setForm(tree.root(), QStringLiteral("gamma"), QString());
+            search();
+            QTRY_VERIFY_WITH_TIMEOUT(settled(), 30000);
+        }
+        for (int i = 1; i <= 60; ++i)
+            combo("comboBoxForGrep")->addItem(QString::number(i));
+        window->resize(700, 500);
+        resultTable(window.get())->setColumnWidth(1, 333);
+        closeWindow();
+
+        openWindow(true);
+        QComboBox *find = combo("comboBoxForFind");
+        QCOMPARE(find->itemText(13) + find->itemText(14) + find->itemText(15), QStringLiteral("gammagamma"));
+        QCOMPARE(find->currentText(), QStringLiteral("*"));
+        QComboBox *grep = combo("comboBoxForGrep");
+        QCOMPARE(grep->count(), 50);
+        QCOMPARE(grep->itemText(0) + grep->itemText(49), QStringLiteral("1160"));
+        QCOMPARE(grep->currentText(), QString());
+        QVERIFY(combo("comboBox_Dir")->findText(tree.root()) > 0);
+        QVERIFY(!box("checkBox_recursive")->isChecked() && box("checkBox_deepSearch")->isChecked());
+        QCOMPARE(window->size(), QSize(700, 500));
+        displayTick(window.get());
+        QCOMPARE(resultTable(window.get())->columnWidth(1), 333);
+    }
 
 private:
     QComboBox *combo(const char *name) { return windowChild<QComboBox>(window.get(), name); }
     QCheckBox *box(const char *name) { return windowChild<QCheckBox>(window.get(), name); }
     QToolButton *searchButton() { return windowChild<QToolButton>(window.get(), "toolButtonSearchST"); }
     searchThread *worker() { return windowChild<searchThread>(window.get()); }
-    void setForm(const QString &dir, const QString &names, const QString &grep);
+
+    void setForm(const QString &dir, const QString &names, const QString &grep)
+    {
+        combo("comboBox_Dir")->setEditText(dir);
+        combo("comboBoxForFind")->setEditText(names);
+        combo("comboBoxForGrep")->setEditText(grep);
+    }
+
     void search() { callSlot(window.get(), "do_search"); }
     // The finish was handled and every queued batch is shown.
     bool settled()
@@ -68,7 +302,16 @@ private:
         return !worker()->isRunning() && searchButton()->text() == QStringLiteral("搜索")
                && !windowChild<QTimer>(window.get(), "showTimer")->isActive();
     }
-    QStringList column(int c);
+
+    QStringList column(int c)
+    {
+        QStringList texts;
+        for (int r = 0; r < shownRows(window.get()); ++r)
+            texts << cell(window.get(), r, c);
+        texts.sort();
+        return texts;
+    }
+
     void showWindow()
     {
         window->show();
@@ -77,277 +320,6 @@ private:
 
     TempTree tree;
 };
-
-void TestSearchControl::initTestCase()
-{
-    tree.file(QStringLiteral("alpha.txt"), "first line\nneedle here\n");
-    tree.file(QStringLiteral("beta.log"), "no match\n");
-    tree.file(QStringLiteral("sub/gamma.txt"), "needle\nneedle again\n");
-    tree.file(QStringLiteral("sub/delta.md"), "nothing\n");
-    // The program's own directory, which an empty root names.
-    tree.file(QStringLiteral("program/marker-here.txt"), "x");
-    QDir::setCurrent(tree.path(QStringLiteral("program")));
-}
-
-void TestSearchControl::init()
-{
-    openWindow();
-}
-
-void TestSearchControl::cleanup()
-{
-    closeWindow();
-    DirectoryChooser::setChooser(nullptr);
-}
-
-void TestSearchControl::setForm(const QString &dir, const QString &names, const QString &grep)
-{
-    combo("comboBox_Dir")->setEditText(dir);
-    combo("comboBoxForFind")->setEditText(names);
-    combo("comboBoxForGrep")->setEditText(grep);
-}
-
-QStringList TestSearchControl::column(int c)
-{
-    QStringList texts;
-    for (int r = 0; r < shownRows(window.get()); ++r)
-        texts << cell(window.get(), r, c);
-    texts.sort();
-    return texts;
-}
-
-// The archive folder is made, the drive list offered, and the chooser opens where the form points.
-void TestSearchControl::formIsWired()
-{
-    QVERIFY(QFileInfo(state.path(QStringLiteral("tmp"))).isDir());   // where archive entries go
-    window->setInitialDir(tree.root());
-    QCOMPARE(combo("comboBox_Dir")->itemText(1), QStringLiteral("/;"));
-    QCOMPARE(combo("comboBox_Dir")->currentText(), tree.root());
-
-    QString start;
-    DirectoryChooser::setChooser([&](QWidget *parent, const QString &, const QString &s) {
-        start = parent == window.get() ? s : QStringLiteral("<no parent>");
-        return QStringLiteral("/chosen");
-    });
-    windowChild<QToolButton>(window.get(), "toolButtonGetDir")->click();
-    QCOMPARE(start, tree.root());   // the initial directory is where the chooser opens
-    QCOMPARE(combo("comboBox_Dir")->currentText(), QStringLiteral("/chosen"));
-}
-
-void TestSearchControl::searches_data()
-{
-    QTest::addColumn<QString>("dir");      // below the tree; "<sub;>" is sub and an empty root
-    QTest::addColumn<QString>("names");
-    QTest::addColumn<QString>("grep");
-    QTest::addColumn<QString>("options");  // e exact, r not recursive, i ignore case
-    QTest::addColumn<QStringList>("expected");
-    QTest::addColumn<bool>("lineColumns");
-
-    QTest::newRow("text without names searches every file")
-        << "sub" << " ; ;" << "needle" << "" << QStringList{"gamma.txt", "gamma.txt"} << true;
-    QTest::newRow("names only hide the line columns")
-        << "" << " *.txt" << "  " << "" << QStringList{"alpha.txt", "gamma.txt", "marker-here.txt"} << false;
-    QTest::newRow("forward slashes") << "sub/" << "gamma" << "" << "" << QStringList{"gamma.txt"} << false;
-    QTest::newRow("trailing separator adds the program's folder")
-        << "<sub;>" << "a" << "" << "" << QStringList{"delta.md", "gamma.txt", "marker-here.txt"} << false;
-    QTest::newRow("options reach the worker")
-        << "" << "ALPHA.TXT;gamma.txt" << "NEEDLE" << "eri" << QStringList{"alpha.txt"} << true;
-    QTest::newRow("typed blanks are searched") << "" << "*.txt" << " here" << "" << QStringList{"alpha.txt"} << true;
-}
-
-void TestSearchControl::searches()
-{
-    QFETCH(QString, dir);
-    QFETCH(QString, names);
-    QFETCH(QString, grep);
-    QFETCH(QString, options);
-    QFETCH(QStringList, expected);
-    QFETCH(bool, lineColumns);
-    box("checkBox_searchExact")->setChecked(options.contains(QLatin1Char('e')));
-    box("checkBox_recursive")->setChecked(!options.contains(QLatin1Char('r')));
-    box("checkBox_Ignore")->setChecked(options.contains(QLatin1Char('i')));
-    dir = dir == QLatin1String("<sub;>") ? tree.path(QStringLiteral("sub")) + QLatin1Char(';') : tree.path(dir);
-    setForm(dir, names, grep);
-    search();
-    QTRY_VERIFY_WITH_TIMEOUT(settled(), 30000);
-    QVERIFY(boxes.isEmpty());
-    QCOMPARE(column(0), expected);
-    QCOMPARE(countText(window.get()), found + QString::number(expected.size()));
-    QCOMPARE(resultTable(window.get())->isColumnHidden(2), !lineColumns);
-    QCOMPARE(resultTable(window.get())->isColumnHidden(3), !lineColumns);
-    if (lineColumns && names == QLatin1String(" ; ;"))
-        QCOMPARE(column(2), (QStringList{"1", "2"}));
-}
-
-void TestSearchControl::badFormWarnsAndStartsNothing_data()
-{
-    QTest::addColumn<QString>("dir");
-    QTest::addColumn<QString>("names");
-    QTest::addColumn<QString>("grep");
-    QTest::addColumn<QString>("warning");
-    const QString missing = tree.path(QStringLiteral("no-such-dir"));
-    QTest::newRow("nothing to search") << tree.root() << " ;" << "   "
-        << "搜索文件请填写：文件名\n搜索文件内容请填写：内容\n搜索指定文件名的内容请填写：文件名+内容";
-    QTest::newRow("missing second root") << tree.path(QStringLiteral("sub")) + QLatin1Char(';') + missing
-                                         << "*" << "needle" << QStringLiteral("目录名:%1 不存在").arg(missing);
-}
-
-void TestSearchControl::badFormWarnsAndStartsNothing()
-{
-    QFETCH(QString, dir);
-    QFETCH(QString, names);
-    QFETCH(QString, grep);
-    QFETCH(QString, warning);
-    deliverBatch(window.get(), QStringLiteral("/old"), nameHits(QStringLiteral("old"), 3));
-    displayTick(window.get());
-    const int findItems = combo("comboBoxForFind")->count();
-    SignalCounter started(worker(), &QThread::started);
-    setForm(dir, names, grep);
-    search();
-    QCOMPARE(boxes.size(), 1);
-    QCOMPARE(boxes.first().text, warning);
-    QTest::qWait(20);
-    QCOMPARE(started.count, 0);
-    QCOMPARE(shownRows(window.get()), 0);   // emptied before the checks
-    QCOMPARE(countText(window.get()), found + QStringLiteral("0"));
-    QCOMPARE(combo("comboBoxForFind")->count(), findItems);
-    QCOMPARE(combo("comboBoxForFind")->currentText(), names);
-    QCOMPARE(searchButton()->text(), QStringLiteral("搜索"));
-}
-
-void TestSearchControl::completionNeverChangesWhatWasTyped_data()
-{
-    QTest::addColumn<QString>("field");
-    QTest::addColumn<QString>("earlier");
-    QTest::addColumn<QString>("typed");
-    QTest::addColumn<QString>("how");   // what ends the typing: Return, the button, a header
-    for (const char *how : {"Return", "button", "header"}) {
-        QTest::newRow(qPrintable(QStringLiteral("other case, %1").arg(how)))
-            << "comboBoxForGrep" << "NEEDLE" << "needle" << how;
-        QTest::newRow(qPrintable(QStringLiteral("a beginning, %1").arg(how)))
-            << "comboBoxForFind" << "合同编号" << "合同" << how;
-        QTest::newRow(qPrintable(QStringLiteral("directory, %1").arg(how)))
-            << "comboBox_Dir" << "<tree>/sub" << "<tree>/SUB" << how;
-        QTest::newRow(qPrintable(QStringLiteral("directory beginning, %1").arg(how)))
-            << "comboBox_Dir" << "<tree>/sub" << "<tree>/su" << how;
-    }
-}
-
-// What the user typed is what is searched, whatever the lists hold: completion proposes and
-// never picks. Events go through the window system, as a completer popup would take them.
-void TestSearchControl::completionNeverChangesWhatWasTyped()
-{
-    QFETCH(QString, field);
-    QFETCH(QString, earlier);
-    QFETCH(QString, typed);
-    QFETCH(QString, how);
-    earlier.replace(QLatin1String("<tree>"), tree.root());
-    typed.replace(QLatin1String("<tree>"), tree.root());
-    QComboBox *edited = combo(qPrintable(field));
-    setForm(tree.root(), QStringLiteral("nothing-matches"), QString());
-    edited->addItem(earlier);
-    edited->setEditText(QString());
-    showWindow();
-    window->activateWindow();
-    edited->lineEdit()->setFocus();
-    QVERIFY(QTest::qWaitFor([&] { return edited->lineEdit()->hasFocus(); }));
-    QInputMethodEvent typing;   // as an input method hands over Chinese text
-    typing.setCommitString(typed);
-    QApplication::sendEvent(edited->lineEdit(), &typing);
-    QTest::qWait(100);   // the file system's names arrive late
-    auto clickAt = [&](QWidget *target) {
-        const QPoint at = target->mapTo(window.get(), target->rect().center());
-        QTest::mouseClick(window->windowHandle(), Qt::LeftButton, {}, at);
-    };
-    if (how == QLatin1String("header"))
-        clickAt(resultTable(window.get())->horizontalHeader());
-    if (how == QLatin1String("Return"))
-        QTest::keyClick(window->windowHandle(), Qt::Key_Return);
-    else
-        clickAt(searchButton());
-    if (field == QLatin1String("comboBox_Dir")) {
-        QTRY_COMPARE(boxes.size(), 1);
-        QCOMPARE(boxes.first().text, QStringLiteral("目录名:%1 不存在").arg(typed));
-    } else {
-        QTRY_COMPARE(edited->count(), field == QLatin1String("comboBoxForGrep") ? 2 : 15);
-        QCOMPARE(edited->itemText(edited->count() - 1), typed);
-        QTRY_VERIFY_WITH_TIMEOUT(settled(), 30000);
-    }
-    QCOMPARE(edited->currentText(), typed);
-}
-
-// A stopped worker may have ended while its finish is still on its way; until that is
-// handled the search counts as running, so its last batches cannot reach a new search.
-void TestSearchControl::secondPressBeforeTheFinishIsHandledStartsNothing()
-{
-    setForm(QStringLiteral("/"), QStringLiteral("*"), QString());
-    SignalCounter started(worker(), &QThread::started);
-    search();
-    QTest::qWait(20);
-    search();                   // stop
-    worker()->wait(5000);       // ended, its finish not handled yet
-    search();                   // must not start another search
-    QCOMPARE(searchButton()->text(), QStringLiteral("停止"));
-    QTRY_VERIFY_WITH_TIMEOUT(settled(), 30000);
-    QCOMPARE(started.count, 1);
-    QCOMPARE(countText(window.get()), found + QString::number(shownRows(window.get())));
-}
-
-void TestSearchControl::newSearchDuringAPauseDropsOldRows()
-{
-    deliverBatch(window.get(), QStringLiteral("/old"), nameHits(QStringLiteral("old"), 2000));
-    setForm(tree.root(), QStringLiteral("gamma"), QString());
-    bool searched = false;
-    QMetaObject::invokeMethod(window.get(), [&] {
-        search();
-        searched = true;
-    }, Qt::QueuedConnection);
-    displayTick(window.get());
-    QVERIFY(searched);
-    QTRY_VERIFY_WITH_TIMEOUT(settled(), 30000);
-    QCOMPARE(column(0), QStringList{QStringLiteral("gamma.txt")});
-    QCOMPARE(countText(window.get()), found + QStringLiteral("1"));
-}
-
-// Histories as the searches built them (the latest 50), the directories searched, the
-// options, the window's size and the column widths come back at the next start.
-void TestSearchControl::formIsRememberedAcrossStarts()
-{
-    closeWindow();
-    QSettings(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("quorvel"), QStringLiteral("quorvel")).clear();
-    openWindow(true);   // a first start: the form as built
-    QCOMPARE(combo("comboBoxForFind")->count(), 13);
-    QCOMPARE(combo("comboBoxForFind")->currentText(), QStringLiteral("*"));
-    QCOMPARE(combo("comboBoxForGrep")->count(), 0);
-    QVERIFY(box("checkBox_recursive")->isChecked() && !box("checkBox_deepSearch")->isChecked());
-    box("checkBox_recursive")->setChecked(false);
-    box("checkBox_deepSearch")->setChecked(true);
-    for (int i = 0; i < 2; ++i) {
-        setForm(tree.root(), QStringLiteral("gamma"), QString());
-        search();
-        QTRY_VERIFY_WITH_TIMEOUT(settled(), 30000);
-    }
-    for (int i = 1; i <= 60; ++i)
-        combo("comboBoxForGrep")->addItem(QString::number(i));
-    window->resize(700, 500);
-    resultTable(window.get())->setColumnWidth(1, 333);
-    closeWindow();
-
-    openWindow(true);
-    QComboBox *find = combo("comboBoxForFind");
-    QCOMPARE(find->count(), 15);
-    QCOMPARE(find->itemText(13) + find->itemText(14), QStringLiteral("gammagamma"));
-    QCOMPARE(find->currentText(), QStringLiteral("*"));
-    QComboBox *grep = combo("comboBoxForGrep");
-    QCOMPARE(grep->count(), 50);
-    QCOMPARE(grep->itemText(0) + grep->itemText(49), QStringLiteral("1160"));
-    QCOMPARE(grep->currentText(), QString());
-    QVERIFY(combo("comboBox_Dir")->findText(tree.root()) > 0);
-    QVERIFY(!box("checkBox_recursive")->isChecked() && box("checkBox_deepSearch")->isChecked());
-    QCOMPARE(window->size(), QSize(700, 500));
-    displayTick(window.get());
-    QCOMPARE(resultTable(window.get())->columnWidth(1), 333);
-}
 
 QTEST_MAIN(TestSearchControl)
 #include "test_searchcontrol.moc"

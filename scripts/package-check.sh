@@ -62,6 +62,12 @@ printf 'first line\nthe quorvel package check 42\nlast line\n' >"$work/tree/sub/
 hits="$(/usr/bin/quorvel-search -d "$work/tree" -t 'package check 42')" || fail "quorvel-search found nothing"
 expected="$work/tree/sub/notes.txt:2:the quorvel package check 42"
 [ "$hits" = "$expected" ] || fail "quorvel-search printed '$hits', expected '$expected'"
+# A PDF: its reader is a module of the package, loaded from beside the installed programs.
+if command -v pango-view >/dev/null; then
+  pango-view --no-display -q -t 'a page of the package check 43' -o "$work/tree/page.pdf"
+  hits="$(/usr/bin/quorvel-search -d "$work/tree" -t 'package check 43')" || fail "quorvel-search found nothing in a PDF"
+  [ "$hits" = "$work/tree/page.pdf:1:a page of the package check 43" ] || fail "quorvel-search printed '$hits' for a PDF"
+fi
 
 # The window program: its version, then a start from the menu on a folder.
 export QT_QPA_PLATFORM=offscreen

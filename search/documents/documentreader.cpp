@@ -2,6 +2,7 @@
 
 #include "documents/documentkind.h"
 #include "documents/formatreaders.h"
+#include "documents/pdfmodule/pdftext.h"
 #include "documents/zippackage.h"
 
 #include <QDir>
@@ -40,6 +41,11 @@ bool readDocument(const QString &path, const DocumentLineSink &sink, const Diagn
     if (kind == DocumentKind::None)
         return true;
     const DocumentRead outcome = kind == DocumentKind::Pdf ? readPdf(path, sink) : readPackage(path, kind, sink);
+    if (outcome == DocumentRead::ReaderMissing) {
+        reportDiagnostic(diagnostics, "%s: cannot read document (the PDF reader " QUORVEL_PDF_MODULE_NAME " is not installed)\n",
+                         QFile::encodeName(QDir::toNativeSeparators(path)).constData());
+        return false;
+    }
     if (outcome != DocumentRead::Unreadable)
         return true;
     reportDiagnostic(diagnostics, "%s: cannot read document (damaged or encrypted)\n",

@@ -6,7 +6,7 @@
 class ZipPackage;
 
 // How the reading of one document ended.
-enum class DocumentRead { Finished, Stopped, Unreadable };
+enum class DocumentRead { Finished, Stopped, Unreadable, ReaderMissing };
 
 // One reader per family of formats; readDocument picks by kind.
 DocumentRead readOfficeText(ZipPackage &package, const DocumentLineSink &sink);

@@ -1,54 +1,55 @@
-// PDF through poppler: page by page, the page's text laid out as on the page and split into
-// lines; the place is the page's number.
+// PDF documents: read by the "quorvel-pdf" module (pdfmodule/), loaded on the first PDF from
+// beside the program or from its installed module folder.
 
 #include "documents/formatreaders.h"
+#include "documents/pdfmodule/pdftext.h"
 #include "walk/stoprequest.h"
 
+#include <QCoreApplication>
 #include <QFile>
-
-#include <poppler-document.h>
-#include <poppler-page.h>
-
-#include <memory>
-#include <mutex>
-#include <string>
+#include <QLibrary>
 
 namespace {
 
-// Poppler writes the faults it meets in a file to standard error; a damaged file is
-// reported by the search's own diagnostic instead.
-void ignorePopplerMessage(const std::string &, void *)
+QuorvelReadPdf loadPdfReader()
 {
+    // Where `cmake --install` puts the module, relative to the program; tests run one folder deeper.
+    const QString appDir = QCoreApplication::applicationDirPath();
+    const QString folders[] = {appDir, appDir + QStringLiteral("/" QUORVEL_PDF_MODULE_DIR),
+                               appDir + QStringLiteral("/../" QUORVEL_PDF_MODULE_DIR)};
+    for (const QString &folder : folders) {
+        QLibrary module(folder + QStringLiteral("/" QUORVEL_PDF_MODULE_NAME));
+        if (auto read = reinterpret_cast<QuorvelReadPdf>(module.resolve(QUORVEL_READ_PDF_SYMBOL)))
+            return read;   // a loaded module stays loaded: QLibrary unloads only when asked
+    }
+    return nullptr;
 }
 
-QString toQString(const poppler::ustring &text)
+bool atPage(void *, int)
 {
-    return QString::fromUtf16(reinterpret_cast<const char16_t *>(text.data()), qsizetype(text.size()));
+    return !searchStopRequested();
+}
+
+bool onLine(void *context, int page, const char16_t *text, size_t length)
+{
+    const auto &sink = *static_cast<const DocumentLineSink *>(context);
+    return sink(page, QString::fromUtf16(text, qsizetype(length)));
 }
 
 } // namespace
 
 DocumentRead readPdf(const QString &path, const DocumentLineSink &sink)
 {
-    static std::once_flag quiet;
-    std::call_once(quiet, [] { poppler::set_debug_error_function(ignorePopplerMessage, nullptr); });
-    std::unique_ptr<poppler::document> document(poppler::document::load_from_file(QFile::encodeName(path).toStdString()));
-    if (!document || document->is_locked())
+    static const QuorvelReadPdf read = loadPdfReader();   // once, whichever worker comes first
+    if (!read)
+        return DocumentRead::ReaderMissing;
+    const QByteArray path8 = QFile::encodeName(path);
+    switch (read(path8.constData(), atPage, onLine, const_cast<DocumentLineSink *>(&sink))) {
+    case QuorvelPdfFinished:
+        return DocumentRead::Finished;
+    case QuorvelPdfStopped:
+        return DocumentRead::Stopped;
+    default:
         return DocumentRead::Unreadable;
-    const int pages = document->pages();
-    for (int index = 0; index < pages; ++index) {
-        if (searchStopRequested())
-            return DocumentRead::Stopped;
-        const std::unique_ptr<poppler::page> page(document->create_page(index));
-        if (!page)
-            continue;
-        const QString text = toQString(page->text());
-        for (QStringView line : QStringView(text).split(QLatin1Char('\n'))) {
-            while (line.endsWith(QLatin1Char('\r')) || line.endsWith(QLatin1Char('\f')))
-                line.chop(1);
-            if (!line.isEmpty() && !sink(index + 1, line.toString()))
-                return DocumentRead::Stopped;
-        }
     }
-    return DocumentRead::Finished;
 }

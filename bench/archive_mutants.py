@@ -1,11 +1,11 @@
 #!/usr/bin/env python3
 """Damaged archives against quorvel-search (not part of CI).
 
-Takes seed files (archives of every kind the program reads, a document, text files), makes
-damaged copies of them (bytes flipped, cut short, bytes inserted), and runs quorvel-search,
-preferably the address-sanitizer build, over each with a time limit. Counts crashes (a
-sanitizer report or an exit other than 0/1), hangs, output lines that are not hits, and
-temporary files left behind.
+Takes seed files (archives of every kind the program reads, documents of every kind, text
+files), makes damaged copies of them (bytes flipped, cut short, bytes inserted), and runs
+quorvel-search, preferably the address-sanitizer build, over each with a time limit. Counts
+crashes (a sanitizer report or an exit other than 0/1), hangs, output lines that are not hits,
+temporary files left behind, and per kind the runs that found hits and the diagnostics.
 
 Usage: bench/archive_mutants.py [--count N] [--jobs J] [--timeout S] [--bin PATH] [--keep DIR]
 """
@@ -41,7 +41,17 @@ def make_seeds(folder):
     run(src, 'tar', '-czf', os.path.join(seeds, 'a.tar.gz'), *names)
     run(src, 'tar', '-cJf', os.path.join(seeds, 'a.tar.xz'), *names)
     run(src, '7zz', 'a', '-bd', os.path.join(seeds, 'a.7z'), *names)
+    run(src, 'tar', '-cjf', os.path.join(seeds, 'a.tar.bz2'), *names)
+    run(src, 'tar', '--zstd', '-cf', os.path.join(seeds, 'a.tar.zst'), *names)
+    run(src, 'tar', '-cf', os.path.join(seeds, 'a.tar'), *names)
+    run(src, 'xorriso', '-as', 'mkisofs', '-quiet', '-J', '-R', '-o', os.path.join(seeds, 'a.iso'), '.')
+    run(src, 'gcab', '-c', os.path.join(seeds, 'a.cab'), *names)
+    run(src, 'sh', '-c', "printf 'docs\\ndocs/note.txt\\n中文名.txt\\n' | cpio -o -H newc > " + os.path.join(seeds, 'a.cpio'))
+    with open(os.path.join(seeds, 'a.lzh'), 'wb') as f:
+        f.write(lha_stored([(n.encode(), open(os.path.join(src, n), 'rb').read()) for n in names]))
     run(src, 'gzip', '-c', 'docs/note.txt', stdout=open(os.path.join(seeds, 'note.txt.gz'), 'wb'))
+    for tool, suffix in (('bzip2', 'bz2'), ('xz', 'xz'), ('zstd', 'zst')):
+        run(src, tool, '-c', 'docs/note.txt', stdout=open(os.path.join(seeds, 'note.txt.' + suffix), 'wb'))
     shutil.copy(os.path.join(src, 'docs', 'note.txt'), os.path.join(seeds, 'plain.txt'))
     shutil.copy(os.path.join(src, '中文名.txt'), os.path.join(seeds, 'cjk.txt'))
     # A ZIP inside a tar.gz: the nested path.
@@ -52,10 +62,39 @@ def make_seeds(folder):
             for name in sorted(os.listdir(base)):
                 if name.endswith(pattern) and 'multivolume' not in name and 'multiarchive' not in name:
                     shutil.copy(os.path.join(base, name), seeds)
-    # A document, made by python-docx when Debian's python3 has it.
-    run(seeds, '/usr/bin/python3', '-c', 'import docx; d = docx.Document(); '
-        'd.add_paragraph("report needle 报告"); d.save("report.docx")')
+    # Documents of every kind, made by the test generator with Debian's python3 modules.
+    run(seeds, '/usr/bin/python3', os.path.join(TOP, 'tests', 'documents', 'makedocuments.py'), seeds)
+    # Archives and documents inside a RAR (stored), read as inside a ZIP.
+    inner = [n for n in ('a.zip', 'a.7z', 'contract.docx', 'pages.pdf') if os.path.exists(os.path.join(seeds, n))]
+    run(seeds, 'zip', '-q', '-0', os.path.join(seeds, 'nest.zip'), *inner)
     return [os.path.join(seeds, n) for n in sorted(os.listdir(seeds))]
+
+
+def lha_stored(entries):
+    """An LHA archive of stored ("-lh0-") entries with level 0 headers."""
+    out = b''
+    for name, data in entries:
+        crc = 0
+        for byte in data:
+            crc ^= byte
+            for _ in range(8):
+                crc = (crc >> 1) ^ 0xA001 if crc & 1 else crc >> 1
+        size = len(data).to_bytes(4, 'little')
+        header = b'-lh0-' + size + size + (0x5A210000).to_bytes(4, 'little') + b'\x20\x00' \
+            + bytes([len(name)]) + name + crc.to_bytes(2, 'little')
+        out += bytes([len(header), sum(header) & 255]) + header + data
+    return out + b'\0'
+
+
+DOCUMENTS = {'docx', 'xlsx', 'pptx', 'odt', 'ods', 'odp', 'epub', 'pdf'}
+
+
+def kind_of(path):
+    name = os.path.basename(path).lower()
+    for suffix in ('.tar.gz', '.tar.xz', '.tar.bz2', '.tar.zst'):
+        if name.endswith(suffix):
+            return suffix[1:]
+    return os.path.splitext(name)[1][1:] or name
 
 
 def mutate(data, rng):
@@ -84,8 +123,10 @@ def check(index, seed, data, args, work):
         f.write(data)
     env = dict(os.environ, TMPDIR=tmp, ASAN_OPTIONS='detect_leaks=0:abort_on_error=1',
                UBSAN_OPTIONS='print_stacktrace=1:halt_on_error=1')
-    result = {'crash': 0, 'hang': 0, 'stray': 0, 'left': 0}
-    for text in ('', 'needle'):
+    result = {'crash': 0, 'hang': 0, 'stray': 0, 'left': 0, 'hits': 0, 'diagnosed': 0, 'quiet': 0, 'many': 0}
+    # A text each seed holds: the archives' and text files' own, or the documents'.
+    found_text = {'pages.pdf': 'page'}.get(os.path.basename(seed), 'needle' if kind_of(seed) not in DOCUMENTS else '合同')
+    for text in ('', found_text):
         cmd = [args.bin, '-d', case, '-n', '*'] + (['-t', text] if text else [])
         try:
             done = subprocess.run(cmd, env=env, capture_output=True, timeout=args.timeout)
@@ -98,6 +139,13 @@ def check(index, seed, data, args, work):
                 shutil.copy(path, os.path.join(args.keep, 'crash-%05d-%s' % (index, os.path.basename(seed))))
         prefix = (case + '/').encode()
         result['stray'] += sum(1 for line in done.stdout.split(b'\n') if line and not line.startswith(prefix))
+        # Diagnostics: the lines on the error output that name the file (a RAR's lists more).
+        said = sum(1 for line in done.stderr.split(b'\n') if line.strip())
+        found = any(line.startswith(prefix) for line in done.stdout.split(b'\n'))
+        result['hits'] += found
+        result['diagnosed'] += said > 0
+        result['quiet'] += not said and not found
+        result['many'] += said > 1
     left = sum(len(files) for _, _, files in os.walk(tmp))
     result['left'] = left
     shutil.rmtree(folder, ignore_errors=True)
@@ -127,12 +175,22 @@ def main():
             seed = seeds[i % len(seeds)]
             cases.append((i, seed, mutate(contents[seed], rng)))
         totals = {'crash': 0, 'hang': 0, 'stray': 0, 'left': 0}
+        kinds = {}
         with ThreadPoolExecutor(args.jobs) as pool:
             for n, result in enumerate(pool.map(lambda c: check(*c, args, work), cases), 1):
                 for key in totals:
                     totals[key] += result[key]
+                kind = kinds.setdefault(kind_of(cases[n - 1][1]), dict.fromkeys(
+                    ('files', 'runs with hits', 'runs diagnosed', 'runs with neither', 'runs with >1 diagnostic line'), 0))
+                kind['files'] += 1
+                kind['runs with hits'] += result['hits']
+                kind['runs diagnosed'] += result['diagnosed']
+                kind['runs with neither'] += result['quiet']
+                kind['runs with >1 diagnostic line'] += result['many']
                 if n % 500 == 0:
                     print(n, 'mutants:', totals, flush=True)
+    for kind, counts in sorted(kinds.items()):
+        print('  %-8s %s' % (kind, ', '.join('%s %d' % item for item in counts.items())))
     print('mutants: %d, runs: %d, crashes: %d, hangs: %d, output lines not hits: %d, temporary files left: %d'
           % (args.count, 2 * args.count, totals['crash'], totals['hang'], totals['stray'], totals['left']))
     return 1 if totals['crash'] or totals['hang'] or totals['stray'] or totals['left'] else 0

@@ -3,9 +3,16 @@
 # `pdfgrep -r -n -F` (the page hits must be the same), (2) the XML throughput of one large
 # .docx and one large .xlsx (MB of document XML per second, one document, one thread),
 # (3) a folder of 1,000 small .docx searched, against `unzip -p` merely decompressing them.
-# Usage: bench/document_search.sh            (RUNS=5 runs each; medians and the worst printed)
+# Usage: bench/document_search.sh [-j N]     (RUNS=5 runs each; medians and the worst printed)
+# (1) and (3) run on one thread each and on N each (default: every core); the references have
+# no threads of their own and run N at a time over parts of the folder (xargs -P N).
 set -euo pipefail
 top="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+jobs="$(nproc)"
+while getopts j: option; do
+    case "$option" in j) jobs="$OPTARG" ;; *) exit 2 ;; esac
+done
+shift $((OPTIND - 1))
 bin="${QUORVEL_SEARCH:-$top/build/cli/quorvel-search}"
 runs="${RUNS:-5}"
 py=/usr/bin/python3
@@ -87,10 +94,16 @@ if q != p:
     sys.exit("the page hits differ")
 PY
 done
-read -r qm qw qc < <(timed "$bin" -d "$tmp/pdf" -t 合同)
-read -r pm pw pc < <(timed pdfgrep -r -n -F 合同 "$tmp/pdf")
-echo "quorvel-search median ${qm}s (worst ${qw}s), pdfgrep median ${pm}s (worst ${pw}s)"
-echo "ratio quorvel/pdfgrep: $(ratio "$qm" "$pm") (worst $(ratio "$qw" "$pw"), CPU $(ratio "$qc" "$pc"))"
+cat > "$tmp/pdfgrepall.sh" <<'EOF'
+# pdfgrep over the PDFs of folder $1, $2 processes at a time.
+find "$1" -name '*.pdf' -print0 | xargs -0 -P "$2" -n 25 pdfgrep -n -F 合同
+EOF
+for j in 1 "$jobs"; do
+    read -r qm qw qc < <(timed "$bin" -j "$j" -d "$tmp/pdf" -t 合同)
+    read -r pm pw pc < <(timed bash "$tmp/pdfgrepall.sh" "$tmp/pdf" "$j")
+    echo "$j thread(s): quorvel-search median ${qm}s (worst ${qw}s), pdfgrep median ${pm}s (worst ${pw}s)"
+    echo "$j thread(s): ratio quorvel/pdfgrep: $(ratio "$qm" "$pm") (worst $(ratio "$qw" "$pw"), CPU $(ratio "$qc" "$pc"))"
+done
 
 echo "== 2. XML throughput of one document"
 "$py" "$top/tests/documents/makedocuments.py" "$tmp/xml" big 100
@@ -135,10 +148,13 @@ for n in range(1000):
             z.writestr(name, head + "<w:body>" + body + tail if name == "word/document.xml" else data)
 PY
 echo "documents: $(ls "$tmp/small" | wc -l), $(du -sh "$tmp/small" | cut -f1)"
-cat > "$tmp/unzipall.sh" <<EOF
-for f in "$tmp/small"/*.docx; do unzip -p "\$f" > /dev/null; done
+cat > "$tmp/unzipall.sh" <<'EOF'
+# unzip -p of every .docx of folder $1, $2 processes at a time.
+find "$1" -name '*.docx' -print0 | xargs -0 -P "$2" -n 50 sh -c 'for f; do unzip -p "$f"; done' unzip > /dev/null
 EOF
-read -r qm qw qc < <(timed "$bin" -d "$tmp/small" -t 甲方)
-read -r um uw uc < <(timed bash "$tmp/unzipall.sh")
-echo "quorvel-search median ${qm}s (worst ${qw}s), unzip -p median ${um}s (worst ${uw}s)"
-echo "ratio quorvel/unzip: $(ratio "$qm" "$um") (worst $(ratio "$qw" "$uw"), CPU $(ratio "$qc" "$uc"))"
+for j in 1 "$jobs"; do
+    read -r qm qw qc < <(timed "$bin" -j "$j" -d "$tmp/small" -t 甲方)
+    read -r um uw uc < <(timed bash "$tmp/unzipall.sh" "$tmp/small" "$j")
+    echo "$j thread(s): quorvel-search median ${qm}s (worst ${qw}s), unzip -p median ${um}s (worst ${uw}s)"
+    echo "$j thread(s): ratio quorvel/unzip: $(ratio "$qm" "$um") (worst $(ratio "$qw" "$uw"), CPU $(ratio "$qc" "$uc"))"
+done

@@ -2,11 +2,18 @@
 # The result table at 1M name hits: the program's window (compact model) against a table over a
 # QStandardItemModel fed the plain way (five items per row, 0 ms timer always running), measured
 # in the same run on the same generated tree; then the stop latency of the window.
-# Usage: bench/result_model.sh [DIRS] [FILES_PER_DIR]          (default 1000 x 1000 = 1M hits)
+# Usage: bench/result_model.sh [-j N] [DIRS] [FILES_PER_DIR]   (default 1000 x 1000 = 1M hits)
+# The search runs with N threads (default: every core) in both tables; the window is also
+# measured with one search thread.
 # Env: QUORVEL_RESULTS_BENCH (the bench program), QUORVEL_BENCH_DATA (where the generated tree,
 # a 2 GB text file and a zip with a 1 GB entry are kept between runs; remove it when done).
 set -euo pipefail
 top="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+jobs="$(nproc)"
+while getopts j: option; do
+    case "$option" in j) jobs="$OPTARG" ;; *) exit 2 ;; esac
+done
+shift $((OPTIND - 1))
 bin="${QUORVEL_RESULTS_BENCH:-$top/build/bench/quorvel-results-bench}"
 data="${QUORVEL_BENCH_DATA:-${TMPDIR:-/tmp}/quorvel-bench-data}"
 dirs="${1:-1000}"
@@ -55,12 +62,13 @@ fi
 find "$tree" > /dev/null
 cat "$data/bigfile/big.txt" > /dev/null
 
-echo "== $expected name hits: compact model (the program) vs QStandardItemModel, same run"
+echo "== $expected name hits: compact model (the program) vs QStandardItemModel, same run, $jobs search thread(s)"
 out="$(mktemp)"
 trap 'rm -f "$out"' EXIT
-"$bin" stream compact "$tree" "$expected" | tee -a "$out"
+"$bin" stream compact "$tree" "$expected" "$jobs" | tee -a "$out"
+"$bin" stream compact "$tree" "$expected" 1 | sed 's/^compact/compact-j1/' | tee -a "$out"
 # Sorting a QStandardItemModel of this size takes long; the run is cut off after 10 minutes.
-timeout 600 "$bin" stream standard "$tree" "$expected" | tee -a "$out" || true
+timeout 600 "$bin" stream standard "$tree" "$expected" "$jobs" | tee -a "$out" || true
 python3 - "$out" <<'PY'
 import sys
 runs = {}
@@ -86,7 +94,10 @@ for title, key in rows:
     ratio = c[key] / theirs if theirs else float("nan")
     print(f"{title:42}{c[key]:>10.0f}{theirs:>20.0f}{ratio:>8.2f}")
 ok = lambda b: "met" if b else "MISSED"
-print(f"goal shown within 2 s of the last batch: {ok(c['after_last_batch_ms'] <= 2000)}")
+one = runs.get("compact-j1", {})
+if one:
+    print(f"{'shown after the last batch, 1 search thread (ms)':42}{one['after_last_batch_ms']:>10.0f}")
+print(f"goal shown within 1.5 s of the last batch: {ok(c['after_last_batch_ms'] <= 1500)}")
 print(f"goal whole program <= 250 MB: {ok(c['peak_rss_mb'] <= 250)}")
 print(f"goal no stall over 100 ms: {ok(c['longest_stall_ms'] <= 100 and c['longest_tick_gap_ms'] <= 100)}")
 PY

@@ -1,8 +1,9 @@
 // Measures the result table under load, one scenario per process so that memory figures
 // are the scenario's own:
-//   quorvel-results-bench stream compact|standard TREE EXPECTED
+//   quorvel-results-bench stream compact|standard TREE EXPECTED [WORKERS]
 //       a name search over TREE ("*.dat") that must show EXPECTED rows, in the program's window
-//       (compact) or in the plain item-model table (standard); prints one line of figures.
+//       (compact) or in the plain item-model table (standard), with WORKERS search threads
+//       (default: every core); prints one line of figures.
 //   quorvel-results-bench stop DIR NAMES TEXT [LABEL]
 //       starts searches in the program's window and stops them after varied delays, half with
 //       the search button and half with Return; prints the delay from the stop to the moment
@@ -117,7 +118,7 @@ struct GapMeter
     double longestMs() const { return longest / 1e6; }
 };
 
-int stream(const QString &kind, const QString &tree, int expected)
+int stream(const QString &kind, const QString &tree, int expected, int workers)
 {
     const bool compact = kind == QLatin1String("compact");
     std::unique_ptr<MainWindow> window;
@@ -144,6 +145,7 @@ int stream(const QString &kind, const QString &tree, int expected)
         showTimer = plain->timer();
         table = plain->table();
     }
+    worker->setWorkerCount(workers);
     spinFor(300);   // settle: window shown, first ticks done
     const qint64 baseRssKb = statusKb("VmRSS");
 
@@ -201,10 +203,10 @@ int stream(const QString &kind, const QString &tree, int expected)
     const qint64 peakKb = statusKb("VmHWM");
     const qint64 rssKb = statusKb("VmRSS");
 
-    std::printf("%s rows=%d first_batch_ms=%.0f last_batch_ms=%.0f shown_ms=%.0f after_last_batch_ms=%.0f "
+    std::printf("%s workers=%d rows=%d first_batch_ms=%.0f last_batch_ms=%.0f shown_ms=%.0f after_last_batch_ms=%.0f "
                 "longest_tick_gap_ms=%.1f longest_stall_ms=%.1f peak_rss_mb=%lld rss_mb=%lld "
                 "rows_rss_mb=%lld gui_cpu_ms=%.0f\n",
-                qPrintable(kind), model->rowCount(), firstBatchNs / 1e6, lastBatchNs / 1e6, shownNs / 1e6,
+                qPrintable(kind), worker->workers(), model->rowCount(), firstBatchNs / 1e6, lastBatchNs / 1e6, shownNs / 1e6,
                 (shownNs - lastBatchNs) / 1e6, tickGaps.longestMs(), stallGaps.longestMs(), peakKb / 1024,
                 rssKb / 1024, (rssKb - baseRssKb) / 1024, cpuAtShown - cpuAtStart);
     std::fflush(stdout);
@@ -283,9 +285,9 @@ int main(int argc, char **argv)
     QApplication app(argc, argv);
     const QStringList args = app.arguments();
     if (args.size() >= 5 && args.at(1) == QLatin1String("stream"))
-        return stream(args.at(2), args.at(3), args.at(4).toInt());
+        return stream(args.at(2), args.at(3), args.at(4).toInt(), args.value(5).toInt());
     if (args.size() >= 5 && args.at(1) == QLatin1String("stop"))
         return stopLatency(args.at(2), args.at(3), args.at(4), args.value(5, args.at(2)));
-    std::fprintf(stderr, "usage: %s stream compact|standard TREE EXPECTED | stop DIR NAMES TEXT [LABEL]\n", argv[0]);
+    std::fprintf(stderr, "usage: %s stream compact|standard TREE EXPECTED [WORKERS] | stop DIR NAMES TEXT [LABEL]\n", argv[0]);
     return 2;
 }

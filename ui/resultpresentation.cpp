@@ -1,7 +1,7 @@
 // Batches of hits from the worker, queued and turned into table rows by the display timer.
 #include "mainwindow.h"
 
-#include "hittime.h"
+#include "hitstamps.h"
 #include "mainwindowform.h"
 #include "resultmodel.h"
 
@@ -114,11 +114,17 @@ bool MainWindow::showBatch(const QString &dirName, const QList<TFileInfo> &hits)
 {
     ResultModel *model = resultModel;
     const int batch = model->addBatch(dirName, hits);
-    HitTimeReader times(dirName.trimmed());
-    for (int j = 0; j < hits.size(); ++j) {
-        model->stageRow(batch, j, times.stamp(hits.at(j).fileName.trimmed()));
+    HitStampReader times(dirName.trimmed());
+    std::vector<qint64> stamps;
+    // Row by row up to the next pause (after rows 500, 1000, ...), the times of each run read at once.
+    for (int from = 0; from < hits.size();) {
+        const int last = std::min(int(hits.size()) - 1, (from / rowsBetweenEventPauses + 1) * rowsBetweenEventPauses);
+        times.read(hits, from, last + 1, stamps);
+        for (int j = from; j <= last; ++j)
+            model->stageRow(batch, j, stamps[size_t(j - from)]);
         rowsAdded = true;
-        if (j > 0 && j % rowsBetweenEventPauses == 0) {
+        from = last + 1;
+        if (last > 0 && last % rowsBetweenEventPauses == 0) {
             insertBuiltRows(false);
             QCoreApplication::processEvents();
             if (stopShowing) {

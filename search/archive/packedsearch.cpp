@@ -7,6 +7,7 @@
 #include "archive/regularfile.h"
 #include "archive/utf8localescope.h"
 #include "content/grepfile.h"
+#include "content/grepmemory.h"
 #include "walk/searchoptions.h"
 #include "walk/stoprequest.h"
 
@@ -19,6 +20,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -27,6 +29,10 @@ namespace {
 constexpr size_t inputBlockSize = 64 * 1024;
 // How many bytes of an entry pass between two looks at the stop request.
 constexpr int64_t stopCheckBytes = int64_t(2) << 20;
+// An entry up to this size is searched in memory, as it is read; a larger one (or one whose
+// size turns out larger) goes to the extraction file. Small enough that three nested readers
+// and the content search stay well within 50 MB.
+constexpr size_t memoryEntryBytes = size_t(1) << 20;
 
 // The archive file, read through our own calls: only a regular file is opened, and a stop
 // request ends even a read that libarchive makes on its own (skipping, a solid block).
@@ -110,9 +116,14 @@ private:
     // cannot go on (stopped, damaged, an entry past the limits).
     bool skipRest();
     EntryExtraction extract(const std::string &path);
-    // One pass over the entry's data blocks: each goes to `file` when it is open.
+    // Reads the entry for a content search: into `held_` (`heldBytes_` of them) while it fits,
+    // else to the extraction file, whose path `spillPath` then names (at once when the entry
+    // says it is larger: `statedSize`, -1 when it does not say).
+    EntryExtraction readEntry(int64_t statedSize, ExtractionPlace &place, std::string &spillPath);
+    // One pass over the entry's data blocks, each given to `put` (when set), holes as zeros.
+    using DataSink = std::function<void(const void *data, size_t size)>;
     enum class Pass { Done, Stopped, PastLimits, Failed };
-    Pass readData(ExtractionFile *file);
+    Pass readData(const DataSink &put);
     void reportError(const char *what);
 
     const PackedArchive &archive_;
@@ -121,6 +132,8 @@ private:
     const QByteArray diagnosticName_;
     Input input_;
     struct archive *reader_ = nullptr;
+    std::unique_ptr<unsigned char[]> held_;   // memoryEntryBytes, made at the first use
+    size_t heldBytes_ = 0;
     bool broken_ = false;   // a fatal error or an entry past the limits: the archive ends
 };
 
@@ -171,7 +184,7 @@ void PackedReader::reportError(const char *what)
                      detail ? detail : "unknown error");
 }
 
-PackedReader::Pass PackedReader::readData(ExtractionFile *file)
+PackedReader::Pass PackedReader::readData(const DataSink &put)
 {
     static const char zeros[4096] = {};
     const int64_t compressedStart = archive_filter_bytes(reader_, -1);
@@ -200,10 +213,11 @@ PackedReader::Pass PackedReader::readData(ExtractionFile *file)
                              diagnosticName_.constData());
             return Pass::PastLimits;
         }
-        if (file) {
+        if (put) {
             for (int64_t left = hole; left > 0; left -= int64_t(sizeof zeros))
-                file->write(zeros, size_t(std::min<int64_t>(left, sizeof zeros)));
-            file->write(block, size);
+                put(zeros, size_t(std::min<int64_t>(left, sizeof zeros)));
+            if (size > 0)   // an empty block may come without a buffer
+                put(block, size);
         }
         expanded += grown;
         sinceCheck += grown;
@@ -224,7 +238,7 @@ bool PackedReader::skipRest()
         && (format == ARCHIVE_FORMAT_TAR || format == ARCHIVE_FORMAT_CPIO || format == ARCHIVE_FORMAT_ISO9660);
     if (seeks)
         return true;   // the next header read moves past the data
-    const Pass pass = readData(nullptr);
+    const Pass pass = readData(DataSink());
     return pass == Pass::Done || (pass == Pass::Failed && !broken_);
 }
 
@@ -233,13 +247,57 @@ EntryExtraction PackedReader::extract(const std::string &path)
     ExtractionFile file;
     if (path.empty() || !file.open(path))
         return EntryExtraction::NotWritten;
-    const Pass pass = readData(&file);
+    const Pass pass = readData([&file](const void *data, size_t size) { file.write(data, size); });
     if (pass == Pass::Stopped) {
         file.abandon();
         return EntryExtraction::Stopped;
     }
     if (pass == Pass::PastLimits) {
         file.abandon();
+        return EntryExtraction::NotWritten;
+    }
+    if (!file.close())
+        reportDiagnostic(options_->diagnostics, "error in writing extracted file\n");
+    // A damaged entry is searched as far as it could be read.
+    return EntryExtraction::Written;
+}
+
+EntryExtraction PackedReader::readEntry(int64_t statedSize, ExtractionPlace &place, std::string &spillPath)
+{
+    if (!held_)
+        held_ = std::make_unique<unsigned char[]>(memoryEntryBytes);
+    heldBytes_ = 0;
+    spillPath.clear();
+    ExtractionFile file;
+    bool spilled = false;
+    const auto spill = [&] {
+        spilled = true;
+        spillPath = place.clearedPath("archive.tmp");
+        if (!spillPath.empty() && file.open(spillPath))
+            file.write(held_.get(), heldBytes_);
+    };
+    if (statedSize > int64_t(memoryEntryBytes))
+        spill();
+    const Pass pass = readData([&](const void *data, size_t size) {
+        if (!spilled && size <= memoryEntryBytes - heldBytes_) {
+            std::memcpy(held_.get() + heldBytes_, data, size);
+            heldBytes_ += size;
+            return;
+        }
+        if (!spilled)
+            spill();
+        if (file.isOpen())
+            file.write(data, size);
+    });
+    if (pass == Pass::Stopped || pass == Pass::PastLimits) {
+        file.abandon();
+        spillPath.clear();
+        return pass == Pass::Stopped ? EntryExtraction::Stopped : EntryExtraction::NotWritten;
+    }
+    if (!spilled)
+        return EntryExtraction::Written;
+    if (!file.isOpen()) {
+        spillPath.clear();
         return EntryExtraction::NotWritten;
     }
     if (!file.close())
@@ -301,11 +359,14 @@ void PackedReader::search(const QString &singleEntry)
                 encryptedReported = true;
                 dataRead = true;   // not read: the reader passes over it without a second complaint
             } else {
-                const std::string path8 = place.clearedPath("archive.tmp");
-                extraction = extract(path8);
-                dataRead = !path8.empty();
-                if (extraction == EntryExtraction::Written)
-                    grepFile(options_, QFile::decodeName(path8.c_str()), hits_, hitName);
+                std::string spillPath;
+                const int64_t statedSize = archive_entry_size_is_set(entry) ? archive_entry_size(entry) : -1;
+                extraction = readEntry(statedSize, place, spillPath);
+                dataRead = true;
+                if (extraction == EntryExtraction::Written && spillPath.empty())
+                    grepMemory(options_, held_.get(), qint64(heldBytes_), hits_, hitName);
+                else if (extraction == EntryExtraction::Written)
+                    grepFile(options_, QFile::decodeName(spillPath.c_str()), hits_, hitName);
             }
         }
         if (extraction == EntryExtraction::Stopped || !singleEntry.isEmpty())

@@ -19,9 +19,9 @@ struct PackedArchive
 
 // Walks the entries of a 7z, tar (plain or compressed), ISO, CAB, LHA or cpio archive, and of
 // ZIP and RAR archives found inside other archives: names are matched, the matching entries'
-// data is extracted one at a time to the search's "archive.tmp" and searched there; archives
-// and documents inside are opened too (nestedentry.h). An entry that expands past the
-// options' limits is left, with the rest of its archive, after one diagnostic.
+// data is read one entry at a time and searched in memory (a large entry in the search's
+// "archive.tmp"); archives and documents inside are opened too (nestedentry.h). An entry that
+// expands past the options' limits is left, with the rest of its archive, after one diagnostic.
 void searchPackedArchive(const PackedArchive &archive, QList<TFileInfo> &hits, const TSearchOptions *options);
 
 // The one entry of a compressed file (.gz .bz2 .xz .zst), named `entryName`.

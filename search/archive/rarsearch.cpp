@@ -2,6 +2,8 @@
 
 #include "archive/archiveentries.h"
 #include "archive/extractionplace.h"
+#include "archive/nestedentry.h"
+#include "archive/packedsearch.h"
 #include "archive/rarvolumenames.h"
 #include "content/grepfile.h"
 #include "walk/searchoptions.h"
@@ -188,7 +190,33 @@ void searchRarArchive(const QByteArray &archivePath, QList<TFileInfo> &hits, con
             break;
         const QString entryName = entryNameOf(*header);
         int processResult;
-        if (!matchEntryName(options, entryName)) {
+        // An archive or a document inside (not encrypted): opened as one inside a ZIP is.
+        const bool plainFile = !(header->Flags & (RHDF_DIRECTORY | RHDF_ENCRYPTED));
+        const NestedKind nested = plainFile ? nestedKindOf(options, entryName, 1) : NestedKind::None;
+        if (nested != NestedKind::None) {
+            if (options->grepText.isEmpty() && matchEntryName(options, entryName))
+                hits.append(TFileInfo{archiveHitName(QByteArray(header->ArcName), entryName), 0, QString()});
+            processResult = ERAR_SUCCESS;
+            bool written = false;
+            const EntryWriter write = [&](const std::string &path) {
+                written = true;
+                std::string target = path;
+                processResult = RARProcessFile(archive, RAR_EXTRACT, nullptr, &target[0]);
+                return searchStopRequested()            ? EntryExtraction::Stopped
+                    : processResult == ERAR_SUCCESS ? EntryExtraction::Written
+                                                    : EntryExtraction::NotWritten;
+            };
+            const QString hitName = archiveHitName(archivePath, entryName);
+            const QString baseName = entryName.mid(entryName.lastIndexOf(QLatin1Char('/')) + 1);
+            const InnerArchiveOpener open = [&](const QByteArray &path) {
+                searchInnerArchive(archiveKindOf(baseName), path, hitName, baseName, 2, hits, options);
+            };
+            if (searchNestedEntry(nested, entryName, hitName, 1, write, open, hits, options, place)
+                == EntryExtraction::Stopped)
+                break;
+            if (!written)
+                processResult = RARProcessFile(archive, RAR_SKIP, nullptr, nullptr);
+        } else if (!matchEntryName(options, entryName)) {
             processResult = RARProcessFile(archive, RAR_SKIP, nullptr, nullptr);
         } else if (options->grepText.isEmpty()) {
             hits.append(TFileInfo{archiveHitName(QByteArray(header->ArcName), entryName), 0, QString()});

@@ -30,6 +30,7 @@ ContentSearch::ContentSearch(const TSearchOptions &options, const ContentChunkin
     , plan_(std::make_unique<ContentPlan>(options.grepText, options.caseSensitivity, options.deepSearch,
                                           options.codecTexts))
     , chunking_(chunking.usable())
+    , overlapRoom_(4 * qint64(options.grepText.size()) + 4)
 {
 }
 
@@ -54,15 +55,25 @@ void ContentSearch::searchAt(int dirFd, const QByteArray &name, QList<TFileInfo>
 }
 #endif
 
+void ContentSearch::searchMemory(const unsigned char *data, qint64 size, QList<TFileInfo> &hits,
+                                 const QString &displayName)
+{
+    FileBytes bytes;
+    bytes.openMemory(data, size);
+    if (!searchStopRequested())
+        searchOpenFile(bytes, hits, displayName);
+}
+
 void ContentSearch::searchOpenFile(FileBytes &file, QList<TFileInfo> &hits, const QString &displayName)
 {
     ContentPlan &plan = *plan_;
 
-    const qint64 firstLength = std::min(file.size(), chunking_.chunkBytes);
-    buffer_.reserve(size_t(firstLength));
-    const qint64 firstGot = file.readAt(0, buffer_.data(), firstLength);
-    if (firstGot < firstLength)
-        file.limitSize(firstGot);
+    // With room for the overlap of chunks too (a pattern takes at most 4 bytes per unit of the
+    // text), so that the chunk scan does not grow the buffer again.
+    buffer_.reserve(size_t(chunking_.chunkBytes + overlapRoom_));
+    const qint64 firstGot = file.readFirst(buffer_.data(), chunking_.chunkBytes);
+    if (firstGot < 0)
+        return;
     const bool wholeInBuffer = file.size() <= chunking_.chunkBytes;
 
     FileFacts facts;

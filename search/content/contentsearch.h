@@ -38,6 +38,8 @@ public:
     // path is formed, so neither its length nor its encoding matters.
     void searchAt(int dirFd, const QByteArray &name, QList<TFileInfo> &hits, const QString &displayName);
 #endif
+    // The same for `size` bytes in memory (an archive entry read whole), as a file holding them.
+    void searchMemory(const unsigned char *data, qint64 size, QList<TFileInfo> &hits, const QString &displayName);
 
 private:
     void searchOpenFile(FileBytes &file, QList<TFileInfo> &hits, const QString &displayName);
@@ -45,6 +47,7 @@ private:
     const std::function<void(QList<TFileInfo> &)> *offerHits_;   // the options' batch bound
     std::unique_ptr<ContentPlan> plan_;
     const ContentChunking chunking_;
+    const qint64 overlapRoom_;
     ReadBuffer buffer_;
     ChunkScratch scratch_;
     SpareDecoders spares_;

@@ -2,6 +2,8 @@
 
 #include <QFile>
 
+#include <cstring>
+
 #ifdef Q_OS_UNIX
 #include <cerrno>
 #include <fcntl.h>
@@ -18,30 +20,74 @@ struct FileBytes::Handle
     }
 };
 
-bool FileBytes::open(const QString &path)
+namespace {
+
+// Non-blocking, so that a pipe without a writer cannot hold the search.
+int openForReading(int dirFd, const char *name)
 {
-    return openAt(AT_FDCWD, QFile::encodeName(path));
+    return ::openat(dirFd, name, O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
 }
 
-bool FileBytes::openAt(int dirFd, const QByteArray &name)
+// The size of a regular file; -1 for anything else.
+qint64 regularFileSize(int fd)
 {
-    // Non-blocking, so that a pipe without a writer cannot hold the search.
-    const int fd = ::openat(dirFd, name.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+    struct stat st;
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode))
+        return -1;
+    return qint64(st.st_size);
+}
+
+} // namespace
+
+bool FileBytes::open(const QString &path)
+{
+    const int fd = openForReading(AT_FDCWD, QFile::encodeName(path).constData());
     if (fd < 0)
         return false;
     handle_ = std::make_unique<Handle>();
     handle_->fd = fd;
-    struct stat st;
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    size_ = regularFileSize(fd);
+    if (size_ < 0)
         handle_.reset();
+    return bool(handle_);
+}
+
+bool FileBytes::openAt(int dirFd, const QByteArray &name)
+{
+    const int fd = openForReading(dirFd, name.constData());
+    if (fd < 0)
         return false;
-    }
-    size_ = qint64(st.st_size);
+    handle_ = std::make_unique<Handle>();
+    handle_->fd = fd;
+    size_ = -1;
     return true;
+}
+
+qint64 FileBytes::readFirst(unsigned char *buffer, qint64 length)
+{
+    if (size_ >= 0) {
+        const qint64 want = std::min(size_, length);
+        const qint64 got = readAt(0, buffer, want);
+        if (got < want)
+            limitSize(got);   // it shrank
+        return got;
+    }
+    // A regular file reads short only at its end: then the bytes read are all of it. A full
+    // read leaves the rest unknown; the stat tells it (and refuses what replaced the listed file).
+    ssize_t got;
+    do {
+        got = ::pread(handle_->fd, buffer, size_t(length), 0);
+    } while (got < 0 && errno == EINTR);
+    if (got < 0)
+        return -1;   // a directory, or a pipe without data
+    size_ = got < length ? qint64(got) : regularFileSize(handle_->fd);
+    return size_ < 0 ? -1 : std::min<qint64>(got, size_);
 }
 
 qint64 FileBytes::readAt(qint64 offset, unsigned char *buffer, qint64 length)
 {
+    if (memory_)
+        return readMemory(offset, buffer, length);
     qint64 done = 0;
     while (done < length) {
         const ssize_t n = ::pread(handle_->fd, buffer + done, size_t(length - done), off_t(offset + done));
@@ -73,8 +119,19 @@ bool FileBytes::open(const QString &path)
     return true;
 }
 
+qint64 FileBytes::readFirst(unsigned char *buffer, qint64 length)
+{
+    const qint64 want = std::min(size_, length);
+    const qint64 got = readAt(0, buffer, want);
+    if (got < want)
+        limitSize(got);   // it shrank
+    return got;
+}
+
 qint64 FileBytes::readAt(qint64 offset, unsigned char *buffer, qint64 length)
 {
+    if (memory_)
+        return readMemory(offset, buffer, length);
     if (!handle_->file.seek(offset))
         return 0;
     const qint64 n = handle_->file.read(reinterpret_cast<char *>(buffer), length);
@@ -84,6 +141,14 @@ qint64 FileBytes::readAt(qint64 offset, unsigned char *buffer, qint64 length)
 #endif
 
 FileBytes::FileBytes() = default;
+
+qint64 FileBytes::readMemory(qint64 offset, unsigned char *buffer, qint64 length) const
+{
+    const qint64 n = std::max<qint64>(0, std::min(length, size_ - offset));
+    if (n > 0)
+        std::memcpy(buffer, memory_ + offset, size_t(n));
+    return n;
+}
 FileBytes::~FileBytes() = default;
 
 const unsigned char *ByteSource::read(qint64 offset, qint64 length, qint64 *got)

@@ -19,19 +19,33 @@ public:
 
     bool open(const QString &path);
 #ifdef Q_OS_UNIX
-    // Opens `name` (file-system bytes) in the directory open at `dirFd`.
+    // Opens `name` (file-system bytes) in the directory open at `dirFd`, which listed it as a
+    // regular file: its size is not asked for; `readFirst` learns it.
     bool openAt(int dirFd, const QByteArray &name);
 #endif
+    // Reads the first bytes, up to `length`, and returns how many (-1: unreadable, or no regular
+    // file). Then the size is known: a file that ends within them needs no stat.
+    qint64 readFirst(unsigned char *buffer, qint64 length);
     qint64 size() const { return size_; }
     // The file turned out shorter than it said (it shrank while being read).
     void limitSize(qint64 size) { size_ = std::min(size_, size); }
     // Reads up to `length` bytes at `offset`; returns how many were read (fewer only at the end).
     qint64 readAt(qint64 offset, unsigned char *buffer, qint64 length);
+    // Serves `size` bytes held in memory (an archive entry read whole) as the file's bytes;
+    // they must outlive this object.
+    void openMemory(const unsigned char *data, qint64 size)
+    {
+        memory_ = data;
+        size_ = size;
+    }
 
 private:
+    qint64 readMemory(qint64 offset, unsigned char *buffer, qint64 length) const;
+
     struct Handle;
     std::unique_ptr<Handle> handle_;
-    qint64 size_ = 0;
+    const unsigned char *memory_ = nullptr;
+    qint64 size_ = -1;   // -1: not known yet
 };
 
 // The bytes of a file as the content search sees them: the chunk in memory, and anything

@@ -26,7 +26,7 @@ public:
 
     const QString &text() const { return text_; }
     bool isEmpty() const { return text_.isEmpty(); }
-    void clear() { text_.clear(); }
+    void clear() { text_.truncate(0); }   // keeps the room, when the text is not shared
 
 private:
     QString text_;

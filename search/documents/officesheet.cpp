@@ -69,16 +69,31 @@ DocumentRead readSharedStrings(ZipPackage &package, const QString &path, QString
     return outcomeOf(part);
 }
 
-QString cellText(const QString &type, const QString &value, const QStringList &strings)
+enum class CellType { Value, SharedString, Boolean };
+
+CellType cellTypeOf(QStringView type)
 {
-    if (type == QLatin1String("s")) {
+    if (type == QLatin1StringView("s"))
+        return CellType::SharedString;
+    return type == QLatin1StringView("b") ? CellType::Boolean : CellType::Value;
+}
+
+// Appends the cell's text to the row's line (after a tab when the line holds a cell already).
+void appendCell(CellType type, const QString &value, const QStringList &strings, QString &line, qsizetype lineStart)
+{
+    QStringView text = value;
+    if (type == CellType::SharedString) {
         bool ok = false;
-        const int index = value.trimmed().toInt(&ok);
-        return ok ? strings.value(index) : QString();
+        const int index = QStringView(value).trimmed().toInt(&ok);
+        text = ok && index >= 0 && index < strings.size() ? QStringView(strings.at(index)) : QStringView();
+    } else if (type == CellType::Boolean) {
+        text = QStringView(value).trimmed() == QLatin1StringView("1") ? QStringView(u"TRUE") : QStringView(u"FALSE");
     }
-    if (type == QLatin1String("b"))
-        return value.trimmed() == QLatin1String("1") ? QStringLiteral("TRUE") : QStringLiteral("FALSE");
-    return value;
+    if (text.isEmpty())
+        return;
+    if (line.size() > lineStart)
+        line += QLatin1Char('\t');
+    line += text;
 }
 
 DocumentRead readSheet(ZipPackage &package, const Sheet &sheet, const QStringList &strings,
@@ -86,8 +101,10 @@ DocumentRead readSheet(ZipPackage &package, const Sheet &sheet, const QStringLis
 {
     XmlPart part(package, sheet.part);
     int row = 0;
-    QStringList cells;
-    QString type;
+    // "[sheet]\t" and the row's cells, built in place: one string for the whole sheet.
+    const QString lineHead = QLatin1Char('[') + sheet.name + QLatin1String("]\t");
+    QString line = lineHead;
+    CellType type = CellType::Value;
     LineText value;
     bool inValue = false;
     while (part.next()) {
@@ -95,11 +112,11 @@ DocumentRead readSheet(ZipPackage &package, const Sheet &sheet, const QStringLis
         if (part.token() == QXmlStreamReader::StartElement) {
             if (name == QLatin1String("row")) {
                 bool ok = false;
-                const int number = part.attribute(QLatin1StringView("r")).toInt(&ok);
+                const int number = part.attributeView(QLatin1StringView("r")).toInt(&ok);
                 row = ok ? number : row + 1;
-                cells.clear();
+                line.truncate(lineHead.size());
             } else if (name == QLatin1String("c")) {
-                type = part.attribute(QLatin1StringView("t"));
+                type = cellTypeOf(part.attributeView(QLatin1StringView("t")));
                 value.clear();
             } else if (name == QLatin1String("v") || name == QLatin1String("t")) {
                 inValue = true;   // a value, or the text of an inline string
@@ -110,11 +127,9 @@ DocumentRead readSheet(ZipPackage &package, const Sheet &sheet, const QStringLis
             if (name == QLatin1String("v") || name == QLatin1String("t")) {
                 inValue = false;
             } else if (name == QLatin1String("c")) {
-                const QString text = cellText(type, value.text(), strings);
-                if (!text.isEmpty())
-                    cells.append(text);
-            } else if (name == QLatin1String("row") && !cells.isEmpty()) {
-                if (!sink(row, QLatin1Char('[') + sheet.name + QLatin1String("]\t") + cells.join(QLatin1Char('\t'))))
+                appendCell(type, value.text(), strings, line, lineHead.size());
+            } else if (name == QLatin1String("row") && line.size() > lineHead.size()) {
+                if (!sink(row, line))
                     return DocumentRead::Stopped;
             }
         } else if (part.token() == QXmlStreamReader::Characters && inValue) {

@@ -86,12 +86,13 @@ bool XmlPart::next()
     return false;
 }
 
-QString XmlPart::attribute(QLatin1StringView localName) const
+QStringView XmlPart::attributeView(QLatin1StringView localName) const
 {
-    const QXmlStreamAttributes attributes = xml_.attributes();
+    // The values share the reader's own strings, which stay until the next token.
+    const QXmlStreamAttributes &attributes = xml_.attributes();
     for (const QXmlStreamAttribute &attribute : attributes) {
         if (attribute.name() == localName)
-            return attribute.value().toString();
+            return attribute.value();
     }
     return {};
 }

@@ -26,7 +26,9 @@ public:
     QXmlStreamReader::TokenType token() const { return xml_.tokenType(); }
     QStringView name() const { return xml_.name(); }
     // The value of the attribute with this local name, whatever its prefix.
-    QString attribute(QLatin1StringView localName) const;
+    QString attribute(QLatin1StringView localName) const { return attributeView(localName).toString(); }
+    // The same, valid until the next token.
+    QStringView attributeView(QLatin1StringView localName) const;
     State state() const { return state_; }
 
 private:

@@ -5,6 +5,7 @@
 
 #include <QFile>
 
+#include <cerrno>
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
@@ -36,21 +37,61 @@ Kind kindOfLinkTarget(int dirFd, const char *name)
     }
 }
 
-Kind kindOf(int dirFd, const dirent *d)
+Kind kindOf(int dirFd, const char *name, unsigned char type)
 {
-    switch (d->d_type) {
+    switch (type) {
     case DT_REG: return Kind::File;
     case DT_DIR: return Kind::Directory;
-    case DT_LNK: return kindOfLinkTarget(dirFd, d->d_name);
+    case DT_LNK: return kindOfLinkTarget(dirFd, name);
     case DT_UNKNOWN: break;
     default: return Kind::Other;
     }
     struct stat st;
-    if (fstatat(dirFd, d->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0)
+    if (fstatat(dirFd, name, &st, AT_SYMLINK_NOFOLLOW) != 0)
         return Kind::Other;
     if (S_ISLNK(st.st_mode))
-        return kindOfLinkTarget(dirFd, d->d_name);
+        return kindOfLinkTarget(dirFd, name);
     return kindOfMode(st.st_mode);
+}
+
+// Calls `visit(name, d_type)` for every entry of the directory open at `dirFd`, read from its
+// position (the start, for a fresh descriptor); false when it cannot be read.
+template<typename Visit>
+bool forEachEntry(int dirFd, Visit visit)
+{
+#ifdef __linux__
+    // The records straight from the kernel, into one buffer: no stream, no copy of the
+    // descriptor, no rewind.
+    alignas(8) char buffer[32 * 1024];
+    for (;;) {
+        const ssize_t got = getdents64(dirFd, buffer, sizeof buffer);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got < 0)
+            return false;
+        if (got == 0)
+            return true;
+        for (ssize_t at = 0; at < got;) {
+            const auto *d = reinterpret_cast<const dirent64 *>(buffer + at);
+            visit(d->d_name, d->d_type);
+            at += d->d_reclen;
+        }
+    }
+#else
+    // The stream owns a copy, so the caller's descriptor outlives it.
+    const int fd = fcntl(dirFd, F_DUPFD_CLOEXEC, 0);
+    if (fd < 0)
+        return false;
+    DIR *dir = fdopendir(fd);
+    if (!dir) {
+        ::close(fd);
+        return false;
+    }
+    while (const dirent *d = readdir(dir))
+        visit(d->d_name, d->d_type);
+    closedir(dir);
+    return true;
+#endif
 }
 
 // Names whose text does not turn back into the same bytes cannot be opened by their text.
@@ -80,39 +121,20 @@ DirListing DirListing::read(const std::string &path)
 DirListing DirListing::readAt(int dirFd)
 {
     DirListing listing;
-    // The stream owns a copy, so the caller's descriptor outlives it.
-    const int fd = fcntl(dirFd, F_DUPFD_CLOEXEC, 0);
-    if (fd < 0)
-        return listing;
-    struct stat st;
-    if (fstat(fd, &st) != 0) {
-        ::close(fd);
-        return listing;
-    }
-    DIR *dir = fdopendir(fd);
-    if (!dir) {
-        ::close(fd);
-        return listing;
-    }
-    listing.readable_ = true;
-    listing.device_ = st.st_dev;
-    listing.inode_ = st.st_ino;
     listing.entries_.reserve(64);
     listing.names_.reserve(1024);
-    rewinddir(dir);
-    while (const dirent *d = readdir(dir)) {
+    listing.readable_ = forEachEntry(dirFd, [&](const char *name, unsigned char type) {
         // Hidden entries (and "." and "..") are never listed.
-        if (d->d_name[0] == '.')
-            continue;
-        const size_t length = strlen(d->d_name);
-        const Kind kind = kindOf(dirfd(dir), d);
+        if (name[0] == '.')
+            return;
+        const Kind kind = kindOf(dirFd, name, type);
         if (kind == Kind::Other)
-            continue;
+            return;
+        const size_t length = strlen(name);
         listing.entries_.push_back(Entry{unsigned(listing.names_.size()), unsigned(length), kind,
-                                         isFaithfullyDecoded(d->d_name, length)});
-        listing.names_.append(d->d_name, length + 1);
-    }
-    closedir(dir);
+                                         isFaithfullyDecoded(name, length)});
+        listing.names_.append(name, length + 1);
+    });
     return listing;
 }
 

@@ -40,12 +40,11 @@ public:
 
     // Reads `path` (file-system bytes). An unreadable or vanished directory lists as empty.
     static DirListing read(const std::string &path);
-    // Reads the directory open at `dirFd`, which stays open and keeps its own position.
+    // Reads the directory open at `dirFd` (freshly opened: it is read from its position), which
+    // stays open.
     static DirListing readAt(int dirFd);
 
     bool isReadable() const { return readable_; }
-    dev_t device() const { return device_; }
-    ino_t inode() const { return inode_; }
     const std::vector<Entry> &entries() const { return entries_; }
     const char *rawName(const Entry &e) const { return names_.data() + e.offset; }
     std::string_view rawNameView(const Entry &e) const { return {rawName(e), e.length}; }
@@ -59,8 +58,6 @@ public:
 
 private:
     bool readable_ = false;
-    dev_t device_ = 0;
-    ino_t inode_ = 0;
     std::vector<Entry> entries_;
     std::string names_;   // every name, each followed by a NUL
 };

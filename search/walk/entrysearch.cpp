@@ -77,6 +77,8 @@ void EntrySearch::searchFiles(const EntryPlace &place, Entries::const_iterator b
         if (searchStopRequested())
             break;
         const DirListing::Entry &entry = **it;
+        if (contentSearch && entry.kind == DirListing::Kind::Directory)
+            continue;   // a folder holds no text of its own: not even opened
         const std::string_view raw = listing.rawNameView(entry);
         beginFile(place, raw, entry, hits.size(), TFileInfo::Kind::File);
         if (!contentSearch) {

@@ -102,7 +102,7 @@ public:
         options_.contentSearch = content.get();
         options_.extraction = std::make_shared<ExtractionPlace>(options_.tempDir, walk_.extractionNumbers_);
         {
-            EntrySearch entries(options_, [this](QList<TFileInfo> &hits) { handOver(hits, false); });
+            EntrySearch entries(options_, [this](QList<TFileInfo> &hits) { handOver(hits); });
             entries_ = &entries;
             Job job;
             bool hadJob = false;
@@ -124,7 +124,7 @@ private:
     void list(Node &node, int fd);
     void skip(Node &node);
     void searchPart(Node &node, size_t part);
-    void handOver(QList<TFileInfo> &hits, bool done);
+    void handOver(QList<TFileInfo> &hits);
     std::string rawPathOf(const Node &node) const;
 
     ParallelWalk &walk_;
@@ -181,10 +181,15 @@ int ParallelWalk::Worker::borrowFd(const Node &node, bool &own) const
 
 void ParallelWalk::Worker::skip(Node &node)
 {
-    std::lock_guard<std::mutex> lock(walk_.mutex_);
-    node.state = Node::State::Skipped;
-    walk_.finishOne(node.parent);
-    walk_.wake(&node);
+    bool wake = false;
+    {
+        std::lock_guard<std::mutex> lock(walk_.mutex_);
+        node.state = Node::State::Skipped;
+        wake = walk_.finishOne(node.parent);
+        wake = walk_.awaits(&node) || wake;
+    }
+    if (wake)
+        walk_.progress_.notify_one();
 }
 
 void ParallelWalk::Worker::enter(Node &node)
@@ -221,9 +226,14 @@ void ParallelWalk::Worker::enter(Node &node)
     if (node.throughLink && node.state == Node::State::Waiting) {
         // Whether a directory with this key came earlier is known once the reorder reaches it.
         ::close(fd);
-        std::lock_guard<std::mutex> lock(walk_.mutex_);
-        node.state = Node::State::Deciding;
-        walk_.wake(&node);
+        bool wake = false;
+        {
+            std::lock_guard<std::mutex> lock(walk_.mutex_);
+            node.state = Node::State::Deciding;
+            wake = walk_.awaits(&node);
+        }
+        if (wake)
+            walk_.progress_.notify_one();
         return;
     }
     list(node, fd);
@@ -249,6 +259,7 @@ void ParallelWalk::Worker::list(Node &node, int fd)
         node.archives = node.listing.archivePassEntries();
     node.listingBytes = qint64(node.listing.entries().size()) * 48 + qint64(sizeof(Node));
     std::vector<Job> jobs;
+    QList<TFileInfo> nameHits;   // of part 0, published with the listing
     if (options.grepText.isEmpty()) {
         // Names alone: the file pass costs less than a job; it is done here.
         if (!node.files.empty()) {
@@ -258,10 +269,8 @@ void ParallelWalk::Worker::list(Node &node, int fd)
             partNode_ = &node;
             part_ = 0;
             entries_->restart();
-            QList<TFileInfo> hits;
             entries_->searchFiles(EntryPlace{node.listing, fd, rawPath, node.faithful}, node.files.begin(),
-                                  node.files.end(), hits);
-            handOver(hits, true);
+                                  node.files.end(), nameHits);
         } else {
             node.parts.resize(node.archives.size());
         }
@@ -276,21 +285,39 @@ void ParallelWalk::Worker::list(Node &node, int fd)
     const bool keep = keepsOpen(node.depth) && (!jobs.empty() || !node.children.empty());
     if (!keep)
         ::close(fd);
+    const size_t newJobs = jobs.size() + node.children.size();
+    const qint64 nameHitBytes = nameHits.isEmpty() ? 0 : heldBytesOf(nameHits);
 
-    std::lock_guard<std::mutex> lock(walk_.mutex_);
-    node.fd = keep ? fd : -1;
-    node.unfinished = 1 + unsigned(jobs.size() + node.children.size());
-    walk_.heldBytes_ += node.listingBytes;
-    // The stack's top is taken first: the first subdirectory, ..., the last, then the parts.
-    for (auto it = jobs.rbegin(); it != jobs.rend(); ++it)
-        walk_.jobs_.push_back(*it);
-    for (auto it = node.children.rbegin(); it != node.children.rend(); ++it)
-        walk_.jobs_.push_back(Job{it->get(), -1});
-    node.state = Node::State::Listed;
-    walk_.finishOne(&node);
-    if (!jobs.empty() || !node.children.empty())
-        walk_.workReady_.notify_all();
-    walk_.wake(&node);
+    bool wakeReorder = false;
+    unsigned idleWorkers = 0;
+    {
+        std::lock_guard<std::mutex> lock(walk_.mutex_);
+        node.fd = keep ? fd : -1;
+        node.unfinished = 1 + unsigned(newJobs);
+        walk_.heldBytes_ += node.listingBytes + nameHitBytes;
+        if (node.fileParts && options.grepText.isEmpty()) {
+            if (!nameHits.isEmpty())
+                node.parts[0].pieces.push_back(std::move(nameHits));
+            node.parts[0].done = true;
+        }
+        // The stack's top is taken first: the first subdirectory, ..., the last, then the parts.
+        for (auto it = jobs.rbegin(); it != jobs.rend(); ++it)
+            walk_.jobs_.push_back(*it);
+        for (auto it = node.children.rbegin(); it != node.children.rend(); ++it)
+            walk_.jobs_.push_back(Job{it->get(), -1});
+        node.state = Node::State::Listed;
+        wakeReorder = walk_.finishOne(&node);
+        wakeReorder = walk_.awaits(&node) || wakeReorder;
+        idleWorkers = walk_.idle_;
+    }
+    if (wakeReorder)
+        walk_.progress_.notify_one();
+    if (idleWorkers > 0 && newJobs > 0) {
+        if (newJobs == 1)
+            walk_.workReady_.notify_one();
+        else
+            walk_.workReady_.notify_all();
+    }
 }
 
 void ParallelWalk::Worker::searchPart(Node &node, size_t part)
@@ -315,25 +342,40 @@ void ParallelWalk::Worker::searchPart(Node &node, size_t part)
         if (own)
             ::close(fd);
     }
-    handOver(hits, true);
-    std::lock_guard<std::mutex> lock(walk_.mutex_);
-    walk_.finishOne(&node);
-    walk_.wake(&node);
+    // The part's last hits, its end and the directory's count, in one step.
+    const qint64 bytes = hits.isEmpty() ? 0 : heldBytesOf(hits);
+    bool wake = false;
+    {
+        std::lock_guard<std::mutex> lock(walk_.mutex_);
+        Part &done = node.parts[part];
+        if (!hits.isEmpty()) {
+            done.pieces.push_back(std::move(hits));
+            walk_.heldBytes_ += bytes;
+        }
+        done.done = true;
+        wake = walk_.awaits(&node, int(part));
+        wake = walk_.finishOne(&node) || wake;
+    }
+    if (wake)
+        walk_.progress_.notify_one();
 }
 
-// Hands the part's hits to the reorder: past the batch bound (more may follow), or at its end.
-void ParallelWalk::Worker::handOver(QList<TFileInfo> &hits, bool done)
+// Hands hits past the batch bound to the reorder while the part goes on.
+void ParallelWalk::Worker::handOver(QList<TFileInfo> &hits)
 {
     const qint64 bytes = hits.isEmpty() ? 0 : heldBytesOf(hits);
-    std::lock_guard<std::mutex> lock(walk_.mutex_);
-    Part &part = partNode_->parts[part_];
-    if (!hits.isEmpty()) {
-        part.pieces.push_back(std::move(hits));
-        walk_.heldBytes_ += bytes;
+    bool wake = false;
+    {
+        std::lock_guard<std::mutex> lock(walk_.mutex_);
+        if (!hits.isEmpty()) {
+            partNode_->parts[part_].pieces.push_back(std::move(hits));
+            walk_.heldBytes_ += bytes;
+        }
+        wake = walk_.awaits(partNode_, int(part_));
     }
     hits = QList<TFileInfo>();
-    part.done = done;
-    walk_.wake(partNode_);
+    if (wake)
+        walk_.progress_.notify_one();
 }
 
 ParallelWalk::ParallelWalk(const TSearchOptions &options, const MountTable &mounts, bool recursive,
@@ -407,22 +449,44 @@ bool ParallelWalk::takeJob(Job &job, bool previousDone)
                 }
             }
         }
+        if (reorderOwed_) {
+            reorderOwed_ = false;   // nothing else will come soon: the reorder is told now
+            progress_.notify_one();
+        }
+        ++idle_;
         workReady_.wait(lock);
+        --idle_;
     }
 }
 
-void ParallelWalk::wake(const Node *node)
+bool ParallelWalk::awaits(const Node *node, int part)
 {
-    // The reorder waits for its directory, or for that directory's next subdirectory.
-    if (node == reorderAt_ || (node && node->parent == reorderAt_) || stopping_)
-        progress_.notify_one();
+    if (stopping_)
+        return true;
+    if (!node || node != awaited_ || (part >= 0 && awaitedPart_ >= 0 && part != awaitedPart_))
+        return false;
+    if (std::chrono::steady_clock::now() - awaitSince_ >= reorderLag)
+        return true;
+    reorderOwed_ = true;
+    return false;
 }
 
-void ParallelWalk::finishOne(Node *node)
+void ParallelWalk::await(const Node *node, int part)
 {
+    if (node != awaited_ || part != awaitedPart_)
+        awaitSince_ = std::chrono::steady_clock::now();
+    awaited_ = node;
+    awaitedPart_ = part;
+    reorderOwed_ = false;
+}
+
+bool ParallelWalk::finishOne(Node *node)
+{
+    bool wake = false;
     for (; node; node = node->parent) {
         if (--node->unfinished > 0)
-            return;
+            return wake;
+        wake = awaits(node) || wake;
         if (node->fd >= 0)
             ::close(node->fd);
         node->fd = -1;
@@ -432,6 +496,7 @@ void ParallelWalk::finishOne(Node *node)
         node->files = {};
         node->archives = {};
     }
+    return wake;
 }
 
 void ParallelWalk::searchRoot(const QString &absolutePath)
@@ -457,9 +522,13 @@ void ParallelWalk::searchRoot(const QString &absolutePath)
     reorder(*root, lock);
     if (stopping_)
         stopWorkers(lock);
-    else if (root->unfinished > 0)
-        progress_.wait(lock, [&] { return root->unfinished == 0; });
+    else if (root->unfinished > 0) {
+        await(root.get());
+        while (root->unfinished > 0)
+            progress_.wait_for(lock, stopPoll);
+    }
     reorderAt_ = nullptr;
+    await(nullptr);
     lock.unlock();
     releaseTree(std::move(root));
 }
@@ -488,6 +557,7 @@ void ParallelWalk::reorder(Node &root, std::unique_lock<std::mutex> &lock)
                 workReady_.notify_all();   // other jobs may be taken now
         }
         if (node.state != Node::State::Listed) {
+            await(&node);
             progress_.wait_for(lock, stopPoll);
             continue;
         }
@@ -512,12 +582,15 @@ void ParallelWalk::reorder(Node &root, std::unique_lock<std::mutex> &lock)
                 path.push_back(Visit{&child, 0});
                 break;
             default:
+                await(&child);
                 progress_.wait_for(lock, stopPoll);
                 break;
             }
             continue;
         }
-        if (!emitParts(node, pending, pendingText, lock) || node.unfinished > 0) {
+        const bool partsSent = emitParts(node, pending, pendingText, lock);
+        if (!partsSent || node.unfinished > 0) {
+            await(&node, partsSent ? -1 : int(node.nextPart));
             if (!searchStopRequested())
                 progress_.wait_for(lock, stopPoll);
             continue;

@@ -6,6 +6,7 @@
 #include <QString>
 
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <memory>
 #include <mutex>
@@ -69,8 +70,14 @@ private:
     // Worker side.
     bool takeJob(Job &job, bool previousDone);   // false: the walk ends
     bool mayTake(const Job &job) const;
-    void finishOne(Node *node);   // with the lock held
-    void wake(const Node *node);  // with the lock held: tells the reorder when it waits for `node`
+    // With the lock held: counts one piece of work of `node` done; true when the reorder
+    // waits for that (a directory it waits for has all its work done).
+    bool finishOne(Node *node);
+    // With the lock held: whether the reorder is to be woken for this change of `node` (part
+    // -1: its state). The caller wakes it after unlocking, so that it does not wake into a held
+    // lock. A change within `reorderLag` of the start of its wait is owed instead (see below).
+    bool awaits(const Node *node, int part = -1);
+    void await(const Node *node, int part = -1);   // reorder: what its next wait is for
 
     friend class Worker;
 
@@ -88,10 +95,22 @@ private:
     std::condition_variable progress_;       // for the reorder: a directory or part changed
     std::vector<Job> jobs_;                  // a stack: the earliest job in post-order on top
     unsigned busy_ = 0;                      // jobs running
+    unsigned idle_ = 0;                      // workers waiting for a job
     bool stopping_ = false;
     bool quitting_ = false;
     qint64 heldBytes_ = 0;
     const Node *reorderAt_ = nullptr;        // the directory the next batch comes from
+    // What the reorder waits for: a change of this directory's state or count of unfinished
+    // work, or of its part `awaitedPart_` (-1: any part). Only such changes wake it.
+    const Node *awaited_ = nullptr;
+    int awaitedPart_ = -1;
+    // When the reorder keeps up with the workers, waking it for every directory costs more than
+    // the reordering: a change it waits for is told at once only when it has waited `reorderLag`
+    // already; an earlier one is owed, and told by its own poll, a later change, or the next
+    // worker that runs out of jobs.
+    static constexpr std::chrono::microseconds reorderLag{1000};
+    std::chrono::steady_clock::time_point awaitSince_;
+    bool reorderOwed_ = false;
 
     std::unordered_set<Key, KeyHash> entered_;   // every directory sent in this search
     std::unordered_set<Key, KeyHash> roots_;     // the roots searched so far

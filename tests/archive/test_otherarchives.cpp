@@ -1,16 +1,21 @@
-// Archives read through libarchive (7z, tar kinds, ISO, CAB, cpio, single compressed files),
-// archives inside archives, the expansion limits and the stop, with fixtures made by the tools
-// Debian ships (7zip, tar, gzip, bzip2, xz, zstd, xorriso, gcab, cpio, zip).
+// Archives read through libarchive (7z, tar kinds, ISO, CAB, LHA, cpio, single compressed
+// files), archives inside archives (a RAR's too), entries searched in memory, the expansion
+// limits and the stop, with fixtures made by the tools Debian ships (7zip, tar, gzip, bzip2, xz,
+// zstd, xorriso, gcab, cpio, zip) or written here.
 #include "archivetesthelpers.h"
+#include "content/grepfile.h"
+#include "walk/searchthread.h"
 
 #include <QProcess>
 #include <QRandomGenerator>
 #include <QStandardPaths>
+#include <QStringEncoder>
 #include <QThread>
 #include <QtTest>
 
 #include <cstring>
 #include <memory>
+#include <numeric>
 
 #include <zlib.h>
 
@@ -48,6 +53,26 @@ QByteArray gzipped(const QByteArray &data)
     return out;
 }
 
+// An LHA archive of stored ("-lh0-") entries, headers of level 0 and 1 in turn, written by
+// hand: Debian ships no LHA writer.
+QByteArray lhaArchive(const QList<std::pair<QByteArray, QByteArray>> &entries)
+{
+    QByteArray archive;
+    for (int level = 0; level < entries.size(); ++level) {
+        const auto &[name, data] = entries[level];
+        quint16 crc = 0;   // CRC-16/ARC of the data
+        for (const char c : data)
+            for (int bit = 0, in = uchar(c); bit < 8; ++bit, in >>= 1)
+                crc = (crc ^ in) & 1 ? (crc >> 1) ^ 0xA001 : crc >> 1;
+        const quint32 fields[] = {qToLittleEndian(quint32(data.size())), qToLittleEndian(quint32(data.size())), 0x5A210000};
+        QByteArray header = "-lh0-" + QByteArray(reinterpret_cast<const char *>(fields), 12) + '\x20' + char(level % 2)
+            + char(name.size()) + name + char(crc) + char(crc >> 8) + (level % 2 ? QByteArray("U\0\0", 3) : QByteArray());
+        const int sum = std::accumulate(header.begin(), header.end(), 0, [](int s, char c) { return s + uchar(c); });
+        archive += char(header.size()) + QByteArray(1, char(sum)) + header + data;
+    }
+    return archive + '\0';
+}
+
 } // namespace
 
 class TestOtherArchives : public QObject
@@ -70,6 +95,7 @@ private slots:
     {
         tree.file("src/docs/note.txt", noteText);
         tree.file("src/中文名.txt", "第一行\n你好 needle 中文\n");
+        tree.file("out/b.lzh", lhaArchive({{"docs/note.txt", noteText}, {"中文名.txt", "第一行\n你好 needle 中文\n"}}));
     }
 
     // A stop request ends even the reading of one huge entry: a tar.gz whose first entry is
@@ -121,6 +147,7 @@ private slots:
         QTest::newRow("tar.zst") << "b.tar.zst" << "tar" << tar("--zstd", "b.tar.zst");
         QTest::newRow("iso") << "b.iso" << "xorriso" << QStringList{"-as", "mkisofs", "-quiet", "-J", "-R", "-o", out + "/b.iso", "."};
         QTest::newRow("cab") << "b.cab" << "gcab" << (QStringList{"-c", out + "/b.cab"} + both);
+        QTest::newRow("lzh, made here") << "b.lzh" << QString() << QStringList();
         QTest::newRow("cpio") << "b.cpio" << "sh"
                               << QStringList{"-c", "printf 'docs\\ndocs/note.txt\\n中文名.txt\\n' | cpio -o -H newc > " + out + "/b.cpio"};
     }
@@ -188,7 +215,66 @@ private slots:
         // Nothing but our own extraction files is written.
         QStringList written = QDir(tmp).entryList(QDir::Files);
         written.removeIf([](const QString &f) { return f.endsWith(".lock"); });
-        QCOMPARE(written, (QStringList{"archive.tmp", "nested2.tmp", "nested3.tmp"}));
+        QCOMPARE(written, (QStringList{"nested2.tmp", "nested3.tmp"}));
+    }
+
+    // Entries searched in memory as they are read (and large ones through "archive.tmp") give
+    // the hits of the same files searched on disk: encodings, line ends, chunk boundaries,
+    // plain and deep search.
+    void inMemoryEqualsFiles()
+    {
+        const QString dir = tree.dir("same");
+        QByteArray chunked(300 * 1024, 'x'), big;
+        for (int at = 1000; at < chunked.size(); at += 65521)
+            chunked.replace(at, 9, "\n中文 end\n");
+        for (int i = 0; big.size() < (5 << 20); ++i)
+            big += i % 997 ? QByteArray("line of filler text\n") : "行 " + QByteArray::number(i) + " 中文\r\n";
+        const QList<std::pair<QString, QByteArray>> files{
+            {"utf8.txt", "a\r\n中文 b\r\nno end 中文"},
+            {"gb.txt", QStringEncoder("GB18030").encode("一\n有中文的行\n")},
+            {"utf16.txt", QStringEncoder(QStringEncoder::Utf16LE, QStringConverter::Flag::WriteBom).encode("x\n中文\n")},
+            {"chunked.txt", chunked},
+            {"big.txt", big}};
+        QStringList names;
+        for (const auto &[name, data] : files)
+            names << tree.file("same/" + name, data).mid(dir.size() + 1);
+        MAKE_OR_SKIP("../same.tar.gz", "tar", QStringList{"-C", dir, "-czf", tree.path("same.tar.gz")} + names);
+        MAKE_OR_SKIP("../big.txt.gz", "gzip", {"-c", dir + "/big.txt"}, tree.path("big.txt.gz"));
+        for (const bool deep : {false, true}) {
+            searchThread worker;
+            worker.setSearchParam({}, {"*"}, "中文", Qt::CaseSensitive, true, false, deep);
+            ArchiveSearch search({"*"}, "中文", tmp);
+            search.options.deepSearch = deep;
+            search.options.codecTexts = worker.searchOptions().codecTexts;
+            QList<TFileInfo> onDisk;
+            for (const QString &name : names)
+                grepFile(&search.options, dir + '/' + name, onDisk, "same.tar.gz/" + name);
+            QVERIFY(!onDisk.isEmpty());
+            QCOMPARE(hitTexts(search.run(tree.path("same.tar.gz"))), hitTexts(onDisk));
+            QList<TFileInfo> bigOnDisk;   // a compressed file's entry does not tell its size
+            grepFile(&search.options, dir + "/big.txt", bigOnDisk, "big.txt.gz/big.txt");
+            QCOMPARE(hitTexts(search.run(tree.path("big.txt.gz"))), hitTexts(bigOnDisk));
+            QCOMPARE(search.messages(), QByteArray());
+        }
+    }
+
+    // A RAR on disk opens the archives and documents it holds as a ZIP does: up to depth 3.
+    void insideRar()
+    {
+        const auto zipBytes = [&](const QString &name, const QList<ZipTestEntry> &entries) {
+            return writeZip(tree.file("rar/" + name), entries) ? readFile(tree.path("rar/" + name)) : QByteArray(); };
+        const QByteArray docx = zipBytes("c.docx", {{"word/document.xml",
+            "<w:document xmlns:w='http://schemas.openxmlformats.org/wordprocessingml/2006/main'><w:body>"
+            "<w:p><w:r><w:t>docx needle</w:t></w:r></w:p></w:body></w:document>"}});
+        const QByteArray deeper = zipBytes("b.zip", {{"e.zip", zipBytes("e.zip", {{"x.txt", "too deep needle\n"}})}});
+        const QByteArray inner = zipBytes("a.zip", {{"note.txt.gz", gzipped(noteText)}, {"b.zip", deeper}});
+        const QString path = tree.file("rar/r.rar", rar4Archive({{"a.zip", inner}, {"c.docx", docx}, {"d", {}, true}}));
+        QCOMPARE(hitTexts(ArchiveSearch({"*.txt", "*.zip"}, QString(), tmp).run(path)),
+                 (QStringList{"r.rar/a.zip", "r.rar/a.zip/b.zip", "r.rar/a.zip/b.zip/e.zip", "r.rar/a.zip/note.txt.gz/note.txt"}));
+        ArchiveSearch content({"*"}, "needle", tmp);
+        QCOMPARE(hitTexts(content.run(path)),
+                 (QStringList{"r.rar/a.zip/note.txt.gz/note.txt:1:hello 世界 needle", "r.rar/c.docx:1:docx needle"}));
+        QCOMPARE(content.messages(), QByteArray());
     }
 
     void encrypted7z()
@@ -239,6 +325,9 @@ private slots:
         const QStringList archives = QDir(out).entryList(QDir::Files);
         if (archives.isEmpty())
             QSKIP("no archive could be made");
+        QByteArray lha = lhaArchive({{"a.txt", "a needle\n"}});
+        lha[lha.size() - 10] = 'b';   // the stored data no longer matches its check sum: read as it is
+        QCOMPARE(hitTexts(ArchiveSearch({"*"}, "needle", tmp).run(tree.file("damaged/a.lzh", lha))), QStringList{"a.lzh/a.txt:1:b needle"});
         QRandomGenerator random(11);
         for (const QString &name : archives) {
             const QByteArray whole = readFile(out + '/' + name);

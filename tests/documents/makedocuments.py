@@ -55,6 +55,7 @@ ws.title = "合同"
 ws.append(["名称", "金额"])
 ws.append(["合同甲", 100])
 ws["A5"] = "日本語のテキスト"
+ws["A6"], ws["B6"], ws["D6"] = "真假", True, False
 ws2 = wb.create_sheet("Sheet二")
 ws2["A3"], ws2["B3"] = "Alpha", "한국어 계약"
 wb.save(path("sheet.xlsx"))

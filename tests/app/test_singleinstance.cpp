@@ -1,20 +1,17 @@
-// One instance per program path and user: the lock, and the real program started as a second
-// (and third) process.
+// One instance per program path and user: the lock, the real program started as a second (and
+// third) process, and started from a folder it may not write to.
 #include "instancelock.h"
-#include "mainwindow.h"
 #include "programcopy.h"
-#include "shownowfile.h"
 #include "singleapplication.h"
-#include "statefolder.h"
-#include "windowsetup.h"
 
 #include "temptree.h"
 
-#include <QComboBox>
 #include <QProcess>
 
 #include <memory>
 #include <vector>
+
+#include <unistd.h>
 
 namespace {
 
@@ -101,35 +98,6 @@ private slots:
         }
     }
 
-    void secondStartShowsTheHiddenWindowWithItsFolder()
-    {
-        // This process plays the running instance of a copy that shares its folder, and so its
-        // state folder and hand-off file.
-        const QString program = copyProgram(QCoreApplication::applicationDirPath(), QStringLiteral("quorvel-handoff-test"));
-        QCOMPARE(stateFolderFor(QFileInfo(program).absolutePath()), stateFolder());
-        InstanceLock lock(SingleApplication::instanceKey(program));
-        QCOMPARE(lock.tryAcquire(), InstanceLock::Acquired);
-
-        TempTree tree;
-        const QString ownDir = tree.dir(QStringLiteral("searched here"));
-        writeShowNowFile();
-        MainWindow window(programWindowEnvironment());
-        window.setInitialDir(ownDir);
-        window.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&window));
-        window.hide();
-        QTest::qWait(100);
-        window.hide();
-
-        const QString asked = tree.dir(QStringLiteral("asked for later"));
-        auto second = startProgram(program, {asked});
-        QVERIFY(second->waitForFinished(60000));
-        QVERIFY(second->exitStatus() == QProcess::NormalExit && second->exitCode() == 0);
-        QTRY_VERIFY_WITH_TIMEOUT(window.isVisible(), 10000);
-        QTRY_COMPARE(window.findChild<QComboBox *>(QStringLiteral("comboBox_Dir"))->currentText(), asked);
-        QFile::remove(program);
-    }
-
     void lockOfAKilledInstanceDoesNotBlockAndCopiesRunSideBySide()
     {
         TempTree one, two;
@@ -149,6 +117,36 @@ private slots:
         QVERIFY(QTest::qWaitFor([&] { return QFileInfo::exists(two.path(QStringLiteral("shownow.cmd"))); }, 30000));
         QVERIFY(keptRunningThenStop(*next));
         QVERIFY(keptRunningThenStop(*copy));
+    }
+
+    // Installed where it may not write, it keeps its state in the per-user folder, writes nothing
+    // beside itself and keeps running. The superuser writes everywhere: as root it runs as nobody.
+    void runsFromAFolderItMayNotWriteTo()
+    {
+        const bool asRoot = ::geteuid() == 0;
+        TempTree tree;
+        QVERIFY(QFile::setPermissions(tree.root(), QFile::permissions(tree.root()) | QFile::ExeOther));
+        const QString bin = tree.dir(QStringLiteral("bin")), home = tree.dir(QStringLiteral("home")), program = copyProgram(bin);
+        QVERIFY(!asRoot || ::chown(QFile::encodeName(home).constData(), 65534, 65534) == 0);
+        QVERIFY(QFile::setPermissions(home, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+        QVERIFY(QFile::setPermissions(bin, QFile::ReadOwner | QFile::ExeOwner | QFile::ReadOther | QFile::ExeOther));
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        for (const char *name : {"HOME", "XDG_DATA_HOME", "XDG_RUNTIME_DIR", "XDG_CONFIG_HOME", "XDG_CACHE_HOME"})
+            env.insert(QLatin1String(name), home);
+        QProcess run;
+        run.setProcessEnvironment(env);
+        run.setWorkingDirectory(home);
+        run.setProcessChannelMode(QProcess::ForwardedChannels);
+        if (asRoot)
+            run.start(QStringLiteral("setpriv"), {"--reuid=65534", "--regid=65534", "--clear-groups", "--", program});
+        else
+            run.start(program, {});
+        const QString showNow = home + QStringLiteral("/quorvel/shownow.cmd");
+        (void)QTest::qWaitFor([&] { return QFileInfo::exists(showNow) || run.state() == QProcess::NotRunning; }, 30000);
+        QVERIFY(keptRunningThenStop(run));
+        QFile::setPermissions(bin, QFile::permissions(bin) | QFile::WriteOwner);
+        QCOMPARE(readFile(showNow).size(), 23);
+        QCOMPARE(QDir(bin).entryList(QDir::NoDotAndDotDot | QDir::AllEntries), QStringList{QStringLiteral("quorvel")});
     }
 };
 

@@ -5,6 +5,7 @@
 
 #include <QTest>
 
+#include <algorithm>
 #include <random>
 
 namespace {
@@ -75,18 +76,11 @@ private slots:
             QCOMPARE(bytecategory::present(data.data(), data.size()), categories);
 
             const unsigned char value = "a\n+\x80"[round % 4];
-            size_t count = 0;
-            std::ptrdiff_t first = -1, last = -1;
-            for (size_t i = 0; i < data.size(); ++i) {
-                if (data[i] == value) {
-                    ++count;
-                    first = first < 0 ? std::ptrdiff_t(i) : first;
-                    last = std::ptrdiff_t(i);
-                }
-            }
-            QCOMPARE(bytescan::count(data.data(), data.size(), value), count);
-            QCOMPARE(bytescan::find(data.data(), data.size(), value), first);
-            QCOMPARE(bytescan::findLast(data.data(), data.size(), value), last);
+            const auto first = std::find(data.begin(), data.end(), value);
+            const auto last = std::find(data.rbegin(), data.rend(), value);
+            QCOMPARE(bytescan::count(data.data(), data.size(), value), size_t(std::count(data.begin(), data.end(), value)));
+            QCOMPARE(bytescan::find(data.data(), data.size(), value), first == data.end() ? -1 : first - data.begin());
+            QCOMPARE(bytescan::findLast(data.data(), data.size(), value), last == data.rend() ? -1 : data.rend() - last - 1);
         }
     }
 };

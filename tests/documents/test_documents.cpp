@@ -144,7 +144,7 @@ private slots:
         const QString missing = makeDocuments({big.root(), QStringLiteral("big"), QString::number(megabytes)});
         if (!missing.isEmpty())
             QSKIP(qPrintable(missing));
-        const qint64 before = peakResidentKb();
+        [[maybe_unused]] const qint64 before = peakResidentKb();
         int last = 0;
         QString sample;
         QVERIFY(readDocument(big.path(QStringLiteral("big.docx")), [&](int place, const QString &line) {

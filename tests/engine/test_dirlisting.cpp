@@ -1,6 +1,7 @@
 // The walk's single-read lister must give exactly what QDir gives for the three listings of a
 // directory, in the order the file system gives them.
 
+#include "batchrecorder.h"
 #include "walk/dirlisting.h"
 #include "walk/wildcard.h"
 #include "temptree.h"
@@ -13,12 +14,6 @@
 #include <unistd.h>
 
 namespace {
-
-QStringList sorted(QStringList list)
-{
-    list.sort();
-    return list;
-}
 
 // The names QDir can see: those that decode faithfully.
 QStringList names(const DirListing &listing, const std::vector<const DirListing::Entry *> &entries)

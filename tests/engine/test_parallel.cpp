@@ -9,28 +9,7 @@
 
 namespace {
 
-struct Request
-{
-    QStringList roots;
-    QStringList patterns;
-    QString text;
-    bool ignoreCase = false;
-    bool deep = false;
-    bool recursive = true;
-};
-
-} // namespace
-Q_DECLARE_METATYPE(Request)
-namespace {
-
-QList<Batch> runSearch(const Request &r, int workers, const QString &tempDir)
-{
-    QList<QDir> roots;
-    for (const QString &root : r.roots)
-        roots.append(QDir(root));
-    return runSearch(roots, r.patterns, r.recursive, false, r.text, tempDir, workers,
-                     r.ignoreCase ? Qt::CaseInsensitive : Qt::CaseSensitive, r.deep);
-}
+enum Flags { IgnoreCase = 1, Deep = 2, Flat = 4 };
 
 // A directory with very many hits may leave in several batches; where it splits is not fixed.
 QList<Batch> joined(const QList<Batch> &batches)
@@ -102,32 +81,45 @@ private slots:
 
     void sameBatchesAsOneThread_data()
     {
-        QTest::addColumn<Request>("request");
+        QTest::addColumn<QStringList>("roots");
+        QTest::addColumn<QString>("pattern");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("flags");
         const QStringList roots{tree_.path("G"), tree_.path("G/d4")};   // the second: searched already
-        QTest::newRow("names") << Request{roots, {"*"}, {}};
-        QTest::newRow("names of text files") << Request{roots, {"*.txt"}, {}};
-        QTest::newRow("text") << Request{roots, {"*"}, "needle"};
-        QTest::newRow("text, any case") << Request{roots, {"*"}, "NEEDLE", true};
-        QTest::newRow("deep text") << Request{{tree_.path("G/d7"), tree_.path("G/d9")}, {"*"}, "needle", false, true};
-        QTest::newRow("roots alone") << Request{{tree_.path("G/d6"), tree_.path("G/wide")}, {"*"}, "needle", false, false, false};
+        QTest::newRow("names") << roots << "*" << "" << 0;
+        QTest::newRow("names of text files") << roots << "*.txt" << "" << 0;
+        QTest::newRow("text") << roots << "*" << "needle" << 0;
+        QTest::newRow("text, any case") << roots << "*" << "NEEDLE" << int(IgnoreCase);
+        QTest::newRow("deep text") << QStringList{tree_.path("G/d7"), tree_.path("G/d9")} << "*" << "needle" << int(Deep);
+        QTest::newRow("roots alone") << QStringList{tree_.path("G/d6"), tree_.path("G/wide")} << "*" << "needle" << int(Flat);
     #ifdef QUORVEL_SANITIZED
         const QString real = QStringLiteral("/usr/include/linux");   // a sample: the sanitizer is slow
     #else
         const QString real = QStringLiteral("/usr/include");
     #endif
-        QTest::newRow("real tree, names") << Request{{real}, {"*.h"}, {}};
-        QTest::newRow("real tree, text") << Request{{real}, {"*"}, "struct stat", true};
+        QTest::newRow("real tree, names") << QStringList{real} << "*.h" << "" << 0;
+        QTest::newRow("real tree, text") << QStringList{real} << "*" << "struct stat" << int(IgnoreCase);
     }
 
     void sameBatchesAsOneThread()
     {
-        QFETCH(Request, request);
-        if (!QFileInfo(request.roots.first()).isDir())
+        QFETCH(QStringList, roots);
+        QFETCH(QString, pattern);
+        QFETCH(QString, text);
+        QFETCH(int, flags);
+        if (!QFileInfo(roots.first()).isDir())
             QSKIP("no /usr/include on this system");
-        const QList<Batch> one = runSearch(request, 1, tree_.path("tmp"));
+        QList<QDir> dirs;
+        for (const QString &root : roots)
+            dirs.append(QDir(root));
+        const auto search = [&](int workers) {
+            return runSearch(dirs, {pattern}, !(flags & Flat), false, text, tree_.path("tmp"), workers,
+                             flags & IgnoreCase ? Qt::CaseInsensitive : Qt::CaseSensitive, flags & Deep);
+        };
+        const QList<Batch> one = search(1);
         QVERIFY(!one.isEmpty());
         for (const int workers : {2, 4})
-            compareBatches(runSearch(request, workers, tree_.path("tmp")), one);
+            compareBatches(search(workers), one);
     }
 
     void stopEndsEveryWorker()

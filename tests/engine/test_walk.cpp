@@ -216,30 +216,25 @@ private slots:
         searchThread worker;
         worker.setSearchParam({QDir(tree.path("R"))}, {"match"}, QString(), Qt::CaseSensitive, true, false, false);
         // The worker holds on after its first batch until this thread has asked it to stop.
-        QSemaphore firstBatchSent, stopAsked;
+        QSemaphore firstBatchSent, stopAsked, finished;
         std::atomic<int> batches{0};
-        QObject::connect(&worker, &searchThread::PushGotFiles, &worker,
-                         [&](const QString &, const QList<TFileInfo> &) {
-                             if (++batches == 1) {
-                                 firstBatchSent.release();
-                                 stopAsked.acquire();
-                             }
-                         },
-                         Qt::DirectConnection);
-        WorkerObserver observer(worker);
+        QObject::connect(&worker, &searchThread::PushGotFiles, &worker, [&] {
+            if (++batches == 1) {
+                firstBatchSent.release();
+                stopAsked.acquire();
+            }
+        }, Qt::DirectConnection);
+        QObject::connect(&worker, &QThread::finished, &worker, [&] { finished.release(); }, Qt::DirectConnection);
         worker.start();
         QVERIFY(firstBatchSent.tryAcquire(1, 10000));
         worker.stopSearch();
         stopAsked.release();
-        QVERIFY(observer.waitFinished(10000));
+        QVERIFY(finished.tryAcquire(1, 10000) && worker.wait(10000));
         QCOMPARE(batches.load(), 1);
-
         // The same worker runs the next search completely.
-        batches = 2;   // past the hold
-        observer.reset();
         worker.start();
-        QVERIFY(observer.waitFinished(30000));
-        QCOMPARE(observer.batches.load(), 3000);
+        QVERIFY(finished.tryAcquire(1, 30000) && worker.wait(30000));
+        QCOMPARE(batches.load(), 1 + 3000);
     }
 
 private:

@@ -4,7 +4,6 @@
 
 #include <atomic>
 #include <mutex>
-#include <QDeadlineTimer>
 #include <QTest>
 
 // Runs a search to its end and keeps its batches in emission order. The hand-back goes through
@@ -59,36 +58,3 @@ inline QStringList hitNames(const QList<Batch> &batches)
     }
     return names;
 }
-
-// Counts the worker's batches and notices its end. The counters are updated on the worker
-// thread itself (direct connections), so the thread sanitizer sees every hand-over.
-class WorkerObserver
-{
-public:
-    explicit WorkerObserver(searchThread &worker)
-        : worker_(worker)
-    {
-        QObject::connect(&worker, &searchThread::PushGotFiles, &worker,
-                         [this](const QString &, const QList<TFileInfo> &) { ++batches; }, Qt::DirectConnection);
-        QObject::connect(&worker, &QThread::finished, &worker, [this] { finished = true; }, Qt::DirectConnection);
-    }
-
-    bool waitFinished(int ms)
-    {
-        QDeadlineTimer deadline(ms);
-        while (!finished && !deadline.hasExpired())
-            QThread::msleep(1);
-        return finished && worker_.wait(deadline);
-    }
-    void reset()
-    {
-        batches = 0;
-        finished = false;
-    }
-
-    std::atomic<int> batches{0};
-    std::atomic<bool> finished{false};
-
-private:
-    searchThread &worker_;
-};

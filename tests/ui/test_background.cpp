@@ -1,5 +1,6 @@
 // Closing the window while a search runs: to the background, stopping, or nothing; and the
 // worker always ended before the window goes.
+#include "eventloop.h"
 #include "windowaccess.h"
 
 #include "walk/searchthread.h"
@@ -9,26 +10,9 @@
 #include <QSemaphore>
 #include <QSignalSpy>
 #include <QSystemTrayIcon>
-#include <QTimer>
 #include <QToolButton>
 
 #include <atomic>
-
-namespace {
-
-// Runs the application's event loop with `scenario` as its first event, and gives up after a
-// minute with the exit code 99. Returns exec()'s result.
-int runEventLoop(const std::function<void()> &scenario)
-{
-    QTimer::singleShot(0, qApp, scenario);
-    QTimer limit;
-    limit.setSingleShot(true);
-    QObject::connect(&limit, &QTimer::timeout, qApp, [] { QCoreApplication::exit(99); });
-    limit.start(60000);
-    return QApplication::exec();
-}
-
-} // namespace
 
 // Hidden with a notification area to come back through; minimised where there is none.
 static bool awayInTheBackground(QWidget *window)
@@ -72,7 +56,7 @@ private slots:
         QSignalSpy lastClosed(qApp, &QGuiApplication::lastWindowClosed);
         bool closed = true, hidden = false, running = false, finished = false, shownAgain = false;
         int rows = -1;
-        const int result = runEventLoop([&] {
+        const int result = runEventLoop(60000, [&] {
             closed = window->close();
             hidden = awayInTheBackground(window.get());
             running = worker->isRunning() && !worker->isInterruptionRequested();
@@ -114,7 +98,7 @@ private slots:
         startHeldSearch();
         this->answer = QMessageBox::StandardButton(answer);
         bool closed = !ends;
-        const int result = runEventLoop([&] {
+        const int result = runEventLoop(60000, [&] {
             closed = window->close();
             if (!closed)
                 QCoreApplication::exit(1);

@@ -342,14 +342,9 @@ void PackedReader::search(const QString &singleEntry)
         EntryExtraction extraction = EntryExtraction::NotWritten;
         bool dataRead = false;
         if (nested != NestedKind::None) {
-            const QString baseName = entryName.mid(entryName.lastIndexOf(QLatin1Char('/')) + 1);
-            const auto open = [&](const QByteArray &path) {
-                searchInnerArchive(archiveKindOf(baseName), path, hitName, baseName, archive_.depth + 1, hits_,
-                                   options_);
-            };
-            extraction = searchNestedEntry(nested, entryName, hitName, archive_.depth,
-                                           [this](const std::string &path) { return extract(path); }, open,
-                                           hits_, options_, place);
+            extraction = searchHeldEntry(nested, entryName, hitName, archive_.depth,
+                                         [this](const std::string &path) { return extract(path); }, hits_,
+                                         options_, place);
             dataRead = true;
         } else if (contentSearch && nameMatches && regular) {
             if (encrypted) {
@@ -405,4 +400,15 @@ void searchInnerArchive(ArchiveKind kind, const QByteArray &openPath, const QStr
         searchCompressedFile(archive, compressedEntryName(fileName), hits, options);
     else if (kind != ArchiveKind::None)
         searchPackedArchive(archive, hits, options);
+}
+
+EntryExtraction searchHeldEntry(NestedKind kind, const QString &entryName, const QString &hitName, int depth,
+                                const EntryWriter &write, QList<TFileInfo> &hits, const TSearchOptions *options,
+                                ExtractionPlace &place)
+{
+    const QString baseName = entryName.mid(entryName.lastIndexOf(QLatin1Char('/')) + 1);
+    const InnerArchiveOpener open = [&](const QByteArray &path) {
+        searchInnerArchive(archiveKindOf(baseName), path, hitName, baseName, depth + 1, hits, options);
+    };
+    return searchNestedEntry(kind, entryName, hitName, depth, write, open, hits, options, place);
 }

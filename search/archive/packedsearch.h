@@ -1,11 +1,13 @@
 #pragma once
 
 #include "archive/archivekind.h"
+#include "archive/nestedentry.h"
 #include "walk/fileinfo.h"
 
 #include <QByteArray>
 #include <QString>
 
+class ExtractionPlace;
 struct TSearchOptions;
 
 // An archive read through libarchive: where it is opened, what its hits are named after, and
@@ -34,3 +36,9 @@ void searchCompressedFile(const PackedArchive &archive, const QString &entryName
 // too: one file, no volumes.
 void searchInnerArchive(ArchiveKind kind, const QByteArray &openPath, const QString &hitPrefix,
                         const QString &fileName, int depth, QList<TFileInfo> &hits, const TSearchOptions *options);
+
+// searchNestedEntry (nestedentry.h) for the entry `entryName` of an archive at `depth`, an inner
+// archive opened by searchInnerArchive: how the ZIP, RAR and libarchive readers open what they hold.
+EntryExtraction searchHeldEntry(NestedKind kind, const QString &entryName, const QString &hitName, int depth,
+                                const EntryWriter &write, QList<TFileInfo> &hits, const TSearchOptions *options,
+                                ExtractionPlace &place);

@@ -207,12 +207,7 @@ void searchRarArchive(const QByteArray &archivePath, QList<TFileInfo> &hits, con
                                                     : EntryExtraction::NotWritten;
             };
             const QString hitName = archiveHitName(archivePath, entryName);
-            const QString baseName = entryName.mid(entryName.lastIndexOf(QLatin1Char('/')) + 1);
-            const InnerArchiveOpener open = [&](const QByteArray &path) {
-                searchInnerArchive(archiveKindOf(baseName), path, hitName, baseName, 2, hits, options);
-            };
-            if (searchNestedEntry(nested, entryName, hitName, 1, write, open, hits, options, place)
-                == EntryExtraction::Stopped)
+            if (searchHeldEntry(nested, entryName, hitName, 1, write, hits, options, place) == EntryExtraction::Stopped)
                 break;
             if (!written)
                 processResult = RARProcessFile(archive, RAR_SKIP, nullptr, nullptr);

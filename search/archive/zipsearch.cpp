@@ -204,12 +204,7 @@ int searchZipEntries(const QByteArray &archivePath, void *handle, QList<TFileInf
                                                          : EntryExtraction::NotWritten;
             };
             const QString hitName = archiveHitName(archivePath, entryName);
-            const QString baseName = entryName.mid(entryName.lastIndexOf(QLatin1Char('/')) + 1);
-            const InnerArchiveOpener open = [&](const QByteArray &path) {
-                searchInnerArchive(archiveKindOf(baseName), path, hitName, baseName, 2, hits, options);
-            };
-            if (searchNestedEntry(nested, entryName, hitName, 1, write, open, hits, options, place)
-                == EntryExtraction::Stopped)
+            if (searchHeldEntry(nested, entryName, hitName, 1, write, hits, options, place) == EntryExtraction::Stopped)
                 break;
         } else if (matchEntryName(options, entryName)) {
             if (!contentSearch) {

@@ -1,6 +1,7 @@
 #include "contentcorpus.h"
 
 #include "temptree.h"
+#include "walk/searchthread.h"
 
 #include <QTextCodec>
 
@@ -71,15 +72,19 @@ QByteArray encodeWith(const char *codecName, const QString &text)
     return codec->fromUnicode(text.constData(), int(text.size()), &state);
 }
 
+TSearchOptions optionsFor(const QString &text, Qt::CaseSensitivity cs, bool deep)
+{
+    searchThread worker;
+    worker.setSearchParam({}, {QStringLiteral("*")}, text, cs, true, false, deep);
+    return worker.searchOptions();
+}
+
 QStringList corpusSearchTexts()
 {
-    return {QStringLiteral("mutex"),     QStringLiteral(" mutex"),  QStringLiteral("Mutex"),
-            QStringLiteral("mask"),      QStringLiteral("k"),       QStringLiteral("操作系统"),
-            QStringLiteral("資訊科技"),  QStringLiteral("言語設計"), QStringLiteral("파이썬은"),
-            QStringLiteral("測試軟體"),  QStringLiteral("€5"),      QStringLiteral("a\U0001F600b"),
-            QStringLiteral("\u212a"),    QStringLiteral("~"),       QStringLiteral("a+b"),
-            QStringLiteral("己所不欲"),  QStringLiteral("小細工"),  QStringLiteral("ω"),
-            QStringLiteral("\ufeff"),    QStringLiteral("tex\r"),   QStringLiteral("合同"),
+    return {"mutex", " mutex", "Mutex", "mask", "k", "操作系统", "資訊科技", "言語設計", "파이썬은", "測試軟體", "€5",
+            "a\U0001F600b", "\u212a", "~", "a+b", "己所不欲", "小細工", "ω",
+            QStringLiteral("\ufeff"),   // from a plain literal the byte-order mark would be dropped
+            "tex\r", "合同",
             // Longer than the byte patterns of the fast search.
             QString(70, QLatin1Char('x')) + QStringLiteral(" mutex"), QStringLiteral("操作系统 ").repeated(15)};
 }

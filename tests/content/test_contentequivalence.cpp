@@ -6,19 +6,10 @@
 #include "contentcorpus.h"
 #include "referencegrep.h"
 #include "temptree.h"
-#include "walk/searchoptions.h"
-#include "walk/searchthread.h"
 
 #include <deque>
 
 namespace {
-
-TSearchOptions optionsFor(const QString &text, Qt::CaseSensitivity cs, bool deep)
-{
-    searchThread worker;
-    worker.setSearchParam({}, {QStringLiteral("*")}, text, cs, true, false, deep);
-    return worker.searchOptions();
-}
 
 QString describe(const QList<TFileInfo> &hits)
 {

@@ -6,8 +6,6 @@
 #include "content/contentplan.h"
 #include "contentcorpus.h"
 #include "temptree.h"
-#include "walk/searchoptions.h"
-#include "walk/searchthread.h"
 
 #include <QThread>
 
@@ -15,13 +13,6 @@
 #include <sys/stat.h>
 
 namespace {
-
-TSearchOptions optionsFor(const QString &text, bool deep, Qt::CaseSensitivity cs = Qt::CaseSensitive)
-{
-    searchThread worker;
-    worker.setSearchParam({}, {QStringLiteral("*")}, text, cs, true, false, deep);
-    return worker.searchOptions();
-}
 
 // Writes `size` bytes of `fill` (random bytes if 0) with `inserts` at their offsets.
 QString writeLargeFile(TempTree &tree, const QString &name, qint64 size, char fill,
@@ -72,7 +63,7 @@ private slots:
         const QString path = writeLargeFile(tree_, QStringLiteral("huge.txt"), size, 'a',
                                             {{40LL << 20, "mutex"}, {size - 5, "MUTEX"}, {(8LL << 20) - 2, "mu"},
                                              {8LL << 20, "tex"}});
-        const TSearchOptions options = optionsFor(QStringLiteral("mutex"), deep, Qt::CaseInsensitive);
+        const TSearchOptions options = optionsFor(QStringLiteral("mutex"), Qt::CaseInsensitive, deep);
         const QString shown = (deep ? QStringLiteral("[US-ASCII]\t") : QString()) + QString(80, QLatin1Char('a'));
         QCOMPARE(search(options, path, "huge.txt"), (QList<TFileInfo>{{"huge.txt", 1, shown}}));
 
@@ -119,7 +110,7 @@ private slots:
             QVERIFY(file.seek((64LL << 30) - 6));
             file.write("mutex\n");
         }
-        const TSearchOptions options = optionsFor(QStringLiteral("mutex"), deep);
+        const TSearchOptions options = optionsFor(QStringLiteral("mutex"), Qt::CaseSensitive, deep);
         ContentChunking chunking;
         if (random)
             chunking.chunkBytes = 64LL << 20;
@@ -138,7 +129,7 @@ private slots:
 
     void pipesAndDevicesAreNotRead()
     {
-        const TSearchOptions options = optionsFor(QStringLiteral("mutex"), true);
+        const TSearchOptions options = optionsFor(QStringLiteral("mutex"), Qt::CaseSensitive, true);
         const QString fifo = tree_.path(QStringLiteral("pipe"));
         QCOMPARE(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
         ContentSearch content(options);
@@ -154,7 +145,7 @@ private slots:
     {
         const QString text = QStringLiteral("長い検索 text ").repeated(10000);
         for (const Qt::CaseSensitivity cs : {Qt::CaseSensitive, Qt::CaseInsensitive}) {
-            const TSearchOptions options = optionsFor(text, true, cs);
+            const TSearchOptions options = optionsFor(text, cs, true);
             const ContentPlan plan(options.grepText, cs, true, options.codecTexts);
             QVERIFY(plan.passCount() > 10);
             for (int i = 0; plan.passCount() > i; ++i)
@@ -162,8 +153,8 @@ private slots:
         }
     // And it still finds the text, in a line of its own and inside a longer one.
         const QString path = tree_.file(QStringLiteral("long.txt"), (text + QStringLiteral("\nx") + text + QStringLiteral("y\n")).toUtf8());
-        QCOMPARE(search(optionsFor(text, true), path, "long.txt").size(), 2);
-        QCOMPARE(search(optionsFor(text, false), path, "long.txt").size(), 2);
+        QCOMPARE(search(optionsFor(text, Qt::CaseSensitive, true), path, "long.txt").size(), 2);
+        QCOMPARE(search(optionsFor(text, Qt::CaseSensitive, false), path, "long.txt").size(), 2);
     }
 
 private:

@@ -5,8 +5,6 @@
 #include "contentcorpus.h"
 #include "referencegrep.h"
 #include "temptree.h"
-#include "walk/searchoptions.h"
-#include "walk/searchthread.h"
 
 class GrepFileTest : public QObject
 {
@@ -75,12 +73,10 @@ private slots:
             content = file.readAll();
         }
         const QString path = tree_.file(QStringLiteral("f.txt"), content);
-        searchThread worker;
-        worker.setSearchParam({}, {QStringLiteral("*")}, text, ignoreCase ? Qt::CaseInsensitive : Qt::CaseSensitive,
-                              true, false, deep);
+        const TSearchOptions options = optionsFor(text, ignoreCase ? Qt::CaseInsensitive : Qt::CaseSensitive, deep);
         QList<TFileInfo> hits;
-        grepFile(&worker.searchOptions(), path, hits, QStringLiteral("f.txt"));
-        QCOMPARE(referenceGrep(worker.searchOptions(), path, QStringLiteral("f.txt")), hits);
+        grepFile(&options, path, hits, QStringLiteral("f.txt"));
+        QCOMPARE(referenceGrep(options, path, QStringLiteral("f.txt")), hits);
         QStringList shown;
         for (const TFileInfo &hit : hits) {
             shown << QString::number(hit.lineNo) + QLatin1Char('|') + hit.lineText;

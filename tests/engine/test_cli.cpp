@@ -11,14 +11,6 @@
 
 namespace {
 
-// A process whose TMPDIR is `tmpdir`, where the search keeps its private extraction folder.
-void useTmpDir(QProcess &process, const QString &tmpdir)
-{
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("TMPDIR"), tmpdir);
-    process.setProcessEnvironment(env);
-}
-
 // True once the process has its handler for `signalNumber` in place (its bit in SigCgt).
 bool catchesSignal(qint64 pid, int signalNumber)
 {
@@ -133,8 +125,8 @@ private slots:
         QVERIFY(huge.open(QIODevice::ReadWrite) && huge.resize(qint64(1) << 40));
         huge.close();
         const QString tmpdir = tree.dir("clitmp");
-        QProcess process;
-        useTmpDir(process, tmpdir);
+        QProcess process;   // TMPDIR holds the search's private extraction folder
+        process.setEnvironment(QProcess::systemEnvironment() << "TMPDIR=" + tmpdir);
         process.start(QStringLiteral(QUORVEL_SEARCH_BIN), {"-d", tree.path("R"), "-t", "needle"});
         QVERIFY(process.waitForStarted());
         QTRY_VERIFY_WITH_TIMEOUT(catchesSignal(process.processId(), signalNumber), 10000);
@@ -159,7 +151,7 @@ private slots:
             tree.file(QStringLiteral("R/d%1/a-file-name-long-enough-to-fill-the-pipe-%2.txt").arg(i % 10).arg(i));
         const QString tmpdir = tree.dir("clitmp");
         QProcess shell;
-        useTmpDir(shell, tmpdir);
+        shell.setEnvironment(QProcess::systemEnvironment() << "TMPDIR=" + tmpdir);
         shell.start("bash", {"-c", "\"$0\" -d \"$1\" -n txt | head -1; echo \"status ${PIPESTATUS[0]}\"",
                              QStringLiteral(QUORVEL_SEARCH_BIN), tree.path("R")});
         QVERIFY(shell.waitForFinished(60000));

@@ -107,23 +107,14 @@ private slots:
             QCOMPARE(column(2), (QStringList{"1", "2"}));
     }
 
-    void badFormWarnsAndStartsNothing_data()
-    {
-        QTest::addColumn<QString>("dir");
-        QTest::addColumn<QString>("names");
-        QTest::addColumn<QString>("grep");
-        QTest::newRow("nothing to search") << tree.root() << " ;" << "   ";
-    }
-
+    // Nothing to search: blank names and text.
     void badFormWarnsAndStartsNothing()
     {
-        QFETCH(QString, dir);
-        QFETCH(QString, names);
-        QFETCH(QString, grep);
+        const QString names = QStringLiteral(" ;");
         deliverBatch(window.get(), QStringLiteral("/old"), nameHits(QStringLiteral("old"), 3));
         displayTick(window.get());
         const int findItems = combo("comboBoxForFind")->count();
-        setForm(dir, names, grep);
+        setForm(tree.root(), names, QStringLiteral("   "));
         search();
         QCOMPARE(boxes.size(), 1);   // its text is the request's, proven with the request
         QTest::qWait(20);
@@ -166,7 +157,8 @@ private slots:
         setForm(tree.root(), QStringLiteral("nothing-matches"), QString());
         edited->addItem(earlier);
         edited->setEditText(QString());
-        showWindow();
+        window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window.get()));
         window->activateWindow();
         edited->lineEdit()->setFocus();
         QVERIFY(QTest::qWaitFor([&] { return edited->lineEdit()->hasFocus(); }));
@@ -290,12 +282,6 @@ private:
             texts << cell(window.get(), r, c);
         texts.sort();
         return texts;
-    }
-
-    void showWindow()
-    {
-        window->show();
-        QVERIFY(QTest::qWaitForWindowExposed(window.get()));
     }
 
     TempTree tree;

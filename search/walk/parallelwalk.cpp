@@ -56,7 +56,8 @@ struct ParallelWalk::Node
     std::vector<Part> parts;
     std::vector<std::unique_ptr<Node>> children;   // subdirectories in listing order
     unsigned unfinished = 0; // its listing, its part jobs and its children not yet done
-    qint64 listingBytes = 0;
+    qint64 listingBytes = 0; // held until its work is done
+    qint64 nodeBytes = 0;    // held until the reorder has sent it
     size_t nextPart = 0;     // reorder: the part whose hits are sent next
 
     ~Node()
@@ -257,7 +258,7 @@ void ParallelWalk::Worker::list(Node &node, int fd)
     node.files = node.listing.filePassEntries(options.nameMatcher);
     if (options.archives)
         node.archives = node.listing.archivePassEntries();
-    node.listingBytes = qint64(node.listing.entries().size()) * 48 + qint64(sizeof(Node));
+    node.listingBytes = qint64(node.listing.entries().size()) * 48;
     std::vector<Job> jobs;
     QList<TFileInfo> nameHits;   // of part 0, published with the listing
     if (options.grepText.isEmpty()) {
@@ -287,6 +288,10 @@ void ParallelWalk::Worker::list(Node &node, int fd)
         ::close(fd);
     const size_t newJobs = jobs.size() + node.children.size();
     const qint64 nameHitBytes = nameHits.isEmpty() ? 0 : heldBytesOf(nameHits);
+    // A listed directory stays until the reorder has sent it: when the reorder lags behind the
+    // workers, the directories waiting for it count against the bound too.
+    node.nodeBytes = qint64(sizeof(Node) + node.name.capacity() + node.children.capacity() * sizeof(void *)
+                            + node.parts.capacity() * sizeof(Part));
 
     bool wakeReorder = false;
     unsigned idleWorkers = 0;
@@ -294,7 +299,7 @@ void ParallelWalk::Worker::list(Node &node, int fd)
         std::lock_guard<std::mutex> lock(walk_.mutex_);
         node.fd = keep ? fd : -1;
         node.unfinished = 1 + unsigned(newJobs);
-        walk_.heldBytes_ += node.listingBytes + nameHitBytes;
+        walk_.heldBytes_ += node.listingBytes + node.nodeBytes + nameHitBytes;
         if (node.fileParts && options.grepText.isEmpty()) {
             if (!nameHits.isEmpty())
                 node.parts[0].pieces.push_back(std::move(nameHits));
@@ -599,6 +604,10 @@ void ParallelWalk::reorder(Node &root, std::unique_lock<std::mutex> &lock)
             send(node, pending, lock);
         pendingText = 0;
         entered_.insert(node.key);
+        if (heldBytes_ >= heldBytesBound)
+            workReady_.notify_all();   // it was past the bound: workers waiting for room may go on
+        heldBytes_ -= node.nodeBytes;
+        node.nodeBytes = 0;
         path.pop_back();
         if (!path.empty())
             path.back().node->children[path.back().nextChild - 1].reset();

@@ -30,22 +30,18 @@ python3 - "$tmp/q" "$tmp/f" <<'PY'
 import os, sys
 q = set(open(sys.argv[1]).read().split('\n')) - {''}
 f = set(open(sys.argv[2]).read().split('\n')) - {''}
-def through_link(p):
+def above(p, test):
+    """Whether a folder above p (or the archive p lies in) passes test."""
     d = os.path.dirname(p)
     while d not in ('/', ''):
-        if os.path.islink(d):
+        if test(d):
             return True
         d = os.path.dirname(d)
     return False
+through_link = lambda p: above(p, os.path.islink)
+in_archive = lambda p: above(p, os.path.isfile)
 only_q = q - f
 only_f = f - q
-def in_archive(p):
-    d = os.path.dirname(p)
-    while d not in ('/', ''):
-        if os.path.isfile(d):
-            return True
-        d = os.path.dirname(d)
-    return False
 via_links = {p for p in only_q if through_link(p)}
 inside = {p for p in only_q - via_links if in_archive(p)}
 links = {p for p in only_f if os.path.islink(p)}

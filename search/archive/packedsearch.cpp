@@ -7,7 +7,6 @@
 #include "archive/regularfile.h"
 #include "archive/utf8localescope.h"
 #include "content/grepfile.h"
-#include "content/grepmemory.h"
 #include "walk/searchoptions.h"
 #include "walk/stoprequest.h"
 

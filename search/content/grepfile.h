@@ -13,3 +13,7 @@ void grepFile(const TSearchOptions *options, const QString &path, QList<TFileInf
 void grepFileAt(const TSearchOptions *options, int dirFd, const QByteArray &name, QList<TFileInfo> &hits,
                 const QString &displayName);
 #endif
+// The same for `size` bytes held in memory (an archive entry read whole), searched as a file
+// holding them: the same hits, line numbers and deep-search passes.
+void grepMemory(const TSearchOptions *options, const unsigned char *data, qint64 size, QList<TFileInfo> &hits,
+                const QString &displayName);

@@ -5,7 +5,10 @@
 #include <QtGlobal>
 
 #include <functional>
+#include <string>
 #include <sys/types.h>
+#include <unistd.h>
+#include <vector>
 
 // A directory's identity within one search: no directory is searched twice, however the walk
 // reaches it (links, overlapping roots).
@@ -40,6 +43,35 @@ int openDirectoryAt(int dirFd, const char *name, DirectoryKey &key);
 
 // Tells the key of an open directory; false when it cannot be read.
 bool directoryKeyOf(int fd, DirectoryKey &key);
+
+// Opens the directory `place` again, name by name from the nearest enclosing one that keeps its
+// descriptor (see keepsOpen), and checks that it is still the directory of `place.key`: -1 when
+// it is gone, renamed or replaced meanwhile. `Place` has `parent`, `fd`, `name` and `key`.
+template<typename Place>
+int reopenDirectory(const Place &place)
+{
+    std::vector<const Place *> chain;
+    const Place *open = &place;
+    for (; open && open->fd < 0; open = open->parent)
+        chain.push_back(open);
+    if (!open)
+        return -1;
+    int fd = open->fd;
+    for (auto it = chain.rbegin(); it != chain.rend(); ++it) {
+        const int next = openDirectoryAt(fd, std::string((*it)->name).c_str());
+        if (fd != open->fd)
+            ::close(fd);
+        if (next < 0)
+            return -1;
+        fd = next;
+    }
+    DirectoryKey key;
+    if (!directoryKeyOf(fd, key) || !(key == place.key)) {
+        ::close(fd);
+        return -1;
+    }
+    return fd;
+}
 
 // A root as typed, cleaned, and opened by its path.
 struct RootDirectory

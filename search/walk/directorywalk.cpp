@@ -77,31 +77,6 @@ bool DirectoryWalk::mayEnter(const Frame &frame, bool throughLink) const
            || !mounts_.isPseudoFileSystem(frame.key.device, frame.fd);
 }
 
-int DirectoryWalk::reopen(const Frame &frame) const
-{
-    std::vector<const Frame *> chain;
-    const Frame *open = &frame;
-    for (; open && open->fd < 0; open = open->parent)
-        chain.push_back(open);
-    if (!open)
-        return -1;
-    int fd = open->fd;
-    for (auto it = chain.rbegin(); it != chain.rend(); ++it) {
-        const int next = openDirectoryAt(fd, std::string((*it)->name).c_str());
-        if (fd != open->fd)
-            ::close(fd);
-        if (next < 0)
-            return -1;
-        fd = next;
-    }
-    Key key;
-    if (!directoryKeyOf(fd, key) || !(key == frame.key)) {
-        ::close(fd);   // renamed or replaced meanwhile
-        return -1;
-    }
-    return fd;
-}
-
 void DirectoryWalk::walk(Frame &root)
 {
     // Depth first with a stack of its own, not the call stack, so that depth cannot overflow it.
@@ -124,7 +99,7 @@ void DirectoryWalk::walk(Frame &root)
         }
         if (frame.nextSubdirectory < frame.subdirectories.size()) {
             const DirListing::Entry *sub = frame.subdirectories[frame.nextSubdirectory++];
-            if (frame.fd < 0 && (frame.fd = reopen(frame)) < 0) {
+            if (frame.fd < 0 && (frame.fd = reopenDirectory(frame)) < 0) {
                 frame.nextSubdirectory = frame.subdirectories.size();   // vanished: nothing more here
                 continue;
             }
@@ -163,7 +138,7 @@ void DirectoryWalk::searchDirectory(Frame &frame)
         frame.fd = -1;
         return;   // nothing to search here: no path need be built
     }
-    if (frame.fd < 0 && (frame.fd = reopen(frame)) < 0)
+    if (frame.fd < 0 && (frame.fd = reopenDirectory(frame)) < 0)
         return;
     const Paths paths = pathsOf(frame);
     batchDir_ = QDir::toNativeSeparators(paths.display);

@@ -42,7 +42,6 @@ private:
 
     void walk(Frame &root);
     bool mayEnter(const Frame &frame, bool throughLink) const;
-    int reopen(const Frame &frame) const;
     Paths pathsOf(const Frame &frame) const;
     void searchDirectory(Frame &frame);
     void send(QList<TFileInfo> &hits);

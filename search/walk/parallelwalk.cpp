@@ -156,27 +156,8 @@ int ParallelWalk::Worker::borrowFd(const Node &node, bool &own) const
     own = false;
     if (node.fd >= 0)
         return node.fd;
-    std::vector<const Node *> chain;
-    const Node *open = &node;
-    for (; open && open->fd < 0; open = open->parent)
-        chain.push_back(open);
-    if (!open)
-        return -1;
-    int fd = open->fd;
-    for (auto it = chain.rbegin(); it != chain.rend(); ++it) {
-        const int next = openDirectoryAt(fd, (*it)->name.c_str());
-        if (fd != open->fd)
-            ::close(fd);
-        if (next < 0)
-            return -1;
-        fd = next;
-    }
-    Key key;
-    if (!directoryKeyOf(fd, key) || !(key == node.key)) {
-        ::close(fd);   // renamed or replaced meanwhile
-        return -1;
-    }
-    own = true;
+    const int fd = reopenDirectory(node);
+    own = fd >= 0;
     return fd;
 }
 

@@ -2,7 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <cstdio>
+#include <cstdio> // SEEK_SET, SEEK_CUR, SEEK_END
 
 // Opening the files an archive search reads (volumes, the ".zip" retry) when nobody has said
 // they are regular files: the open never blocks (a FIFO standing at the name would hold the
@@ -10,8 +10,6 @@
 
 // A read-only descriptor, or -1. `size` receives the file's size.
 int openRegularFile(const char *path, int64_t &size);
-// The same as a stdio stream (binary), or null.
-FILE *openRegularStream(const char *path);
 // Reads up to `size` bytes; the count, 0 at the end, -1 on an error.
 int64_t readRegularFile(int fd, void *buffer, size_t size);
 // Moves forward by `step` bytes from the current offset; the new offset, or -1.

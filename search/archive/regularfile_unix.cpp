@@ -21,18 +21,6 @@ int openRegularFile(const char *path, int64_t &size)
     return fd;
 }
 
-FILE *openRegularStream(const char *path)
-{
-    int64_t size = 0;
-    const int fd = openRegularFile(path, size);
-    if (fd < 0)
-        return nullptr;
-    FILE *stream = ::fdopen(fd, "rb");
-    if (!stream)
-        ::close(fd);
-    return stream;
-}
-
 int64_t readRegularFile(int fd, void *buffer, size_t size)
 {
     for (;;) {

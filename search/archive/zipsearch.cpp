@@ -6,6 +6,7 @@
 #include "archive/nestedentry.h"
 #include "archive/packedsearch.h"
 #include "archive/regularfile.h"
+#include "archive/zipfilelayer.h"
 #include "content/grepfile.h"
 #include "walk/searchoptions.h"
 #include "walk/stoprequest.h"
@@ -29,18 +30,12 @@ constexpr int nameBufferSize = 256;
 constexpr int stopCheckInterval = 256;
 constexpr uLong utf8NameFlag = 1u << 11;
 
-voidpf ZCALLBACK openRegularForZip(voidpf, const void *path, int)
-{
-    return openRegularStream(static_cast<const char *>(path));
-}
-
 // 8-bit names as the rest of the program hands them over; only a regular file is opened, and
 // without blocking: the ".zip" retry names a path nobody has looked at.
 unzFile openZip(const QByteArray &path)
 {
     zlib_filefunc64_def files;
-    fill_fopen64_filefunc(&files);
-    files.zopen64_file = openRegularForZip;
+    fillCachedZipFileLayer(files);
     return unzOpen2_64(path.constData(), &files);
 }
 

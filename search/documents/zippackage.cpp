@@ -1,23 +1,22 @@
 #include "documents/zippackage.h"
 
+#include "archive/zipfilelayer.h"
+
 #include <QFile>
 
 #include <unzip.h>
-#ifdef _WIN32
-#include <iowin32.h>
-#endif
 
 namespace {
 
 unzFile openZip(const QString &path)
 {
+    zlib_filefunc64_def files;
+    fillCachedZipFileLayer(files);
 #ifdef _WIN32
     // 8-bit names in the system code page, as the archive search opens them.
-    zlib_filefunc64_def files;
-    fill_win32_filefunc64A(&files);
     return unzOpen2_64(path.toLocal8Bit().constData(), &files);
 #else
-    return unzOpen64(QFile::encodeName(path).constData());
+    return unzOpen2_64(QFile::encodeName(path).constData(), &files);
 #endif
 }
 

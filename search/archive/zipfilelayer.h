@@ -1,0 +1,10 @@
+#pragma once
+
+#include <ioapi.h>
+
+// minizip's file calls over a descriptor read at positions through two cached windows. minizip
+// seeks before every header it reads, alternating between the central directory and each entry's
+// local header; through stdio each of those seeks drops the buffer and costs a read of its own.
+// Here the central directory is read in large pieces and neighbouring local headers share one.
+// Only a regular file is opened, without blocking (regularfile.h); names are 8-bit.
+void fillCachedZipFileLayer(zlib_filefunc64_def &files);

@@ -4,41 +4,60 @@
 
 namespace {
 
-// Longer suffixes first where one ends another (".tar.gz" before ".gz").
+// By the part after the last dot; ".tar" before a compression suffix makes a packed archive.
 constexpr struct
 {
-    std::string_view suffix;
+    std::string_view extension;
     ArchiveKind kind;
-} suffixes[] = {
-    {".zip", ArchiveKind::Zip},         {".rar", ArchiveKind::Rar},
-    {".tar.gz", ArchiveKind::Packed},   {".tar.bz2", ArchiveKind::Packed}, {".tar.xz", ArchiveKind::Packed},
-    {".tar.zst", ArchiveKind::Packed},  {".tgz", ArchiveKind::Packed},     {".tbz2", ArchiveKind::Packed},
-    {".tbz", ArchiveKind::Packed},      {".txz", ArchiveKind::Packed},     {".tzst", ArchiveKind::Packed},
-    {".7z", ArchiveKind::Packed},       {".tar", ArchiveKind::Packed},     {".iso", ArchiveKind::Packed},
-    {".cab", ArchiveKind::Packed},      {".lzh", ArchiveKind::Packed},     {".lha", ArchiveKind::Packed},
-    {".cpio", ArchiveKind::Packed},     {".gz", ArchiveKind::Compressed},  {".bz2", ArchiveKind::Compressed},
-    {".xz", ArchiveKind::Compressed},   {".zst", ArchiveKind::Compressed},
+} extensions[] = {
+    {"zip", ArchiveKind::Zip},       {"rar", ArchiveKind::Rar},        {"tgz", ArchiveKind::Packed},
+    {"tbz2", ArchiveKind::Packed},   {"tbz", ArchiveKind::Packed},     {"txz", ArchiveKind::Packed},
+    {"tzst", ArchiveKind::Packed},   {"7z", ArchiveKind::Packed},      {"tar", ArchiveKind::Packed},
+    {"iso", ArchiveKind::Packed},    {"cab", ArchiveKind::Packed},     {"lzh", ArchiveKind::Packed},
+    {"lha", ArchiveKind::Packed},    {"cpio", ArchiveKind::Packed},    {"gz", ArchiveKind::Compressed},
+    {"bz2", ArchiveKind::Compressed}, {"xz", ArchiveKind::Compressed}, {"zst", ArchiveKind::Compressed},
 };
 
-constexpr size_t longestSuffix = 8;
+constexpr size_t longestExtension = 4;
+constexpr size_t longestSuffix = 8; // ".tar.zst"
+
+char lowered(char c)
+{
+    return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c;
+}
+
+bool endsWithTar(std::string_view name)
+{
+    constexpr std::string_view tar = ".tar";
+    if (name.size() <= tar.size()) // a name that is only ".tar.gz" is a hidden ".gz" file
+        return false;
+    for (size_t i = 0; i < tar.size(); ++i) {
+        if (lowered(name[name.size() - tar.size() + i]) != tar[i])
+            return false;
+    }
+    return true;
+}
 
 } // namespace
 
 ArchiveKind archiveKindOf(std::string_view fileName)
 {
-    // The tail is lowered once: this runs for every file of a walk.
-    char tail[longestSuffix];
-    const size_t tailSize = std::min(fileName.size(), longestSuffix);
-    for (size_t i = 0; i < tailSize; ++i) {
-        const char c = fileName[fileName.size() - tailSize + i];
-        tail[i] = c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c;
-    }
-    const std::string_view lowered(tail, tailSize);
-    for (const auto &entry : suffixes) {
-        // A name that is only the suffix (".gz") is a hidden file, not an archive.
-        if (fileName.size() > entry.suffix.size() && lowered.size() >= entry.suffix.size()
-            && lowered.substr(lowered.size() - entry.suffix.size()) == entry.suffix)
+    // This runs for every file of a walk: one look for the last dot settles most names.
+    const size_t dot = fileName.rfind('.');
+    // A name that is only the suffix (".gz") is a hidden file, not an archive.
+    if (dot == std::string_view::npos || dot == 0 || fileName.size() - dot - 1 > longestExtension)
+        return ArchiveKind::None;
+    char extension[longestExtension];
+    const size_t size = fileName.size() - dot - 1;
+    for (size_t i = 0; i < size; ++i)
+        extension[i] = lowered(fileName[dot + 1 + i]);
+    const std::string_view ext(extension, size);
+    for (const auto &entry : extensions) {
+        if (entry.extension == ext) {
+            if (entry.kind == ArchiveKind::Compressed && endsWithTar(fileName.substr(0, dot)))
+                return ArchiveKind::Packed;
             return entry.kind;
+        }
     }
     return ArchiveKind::None;
 }

@@ -1,12 +1,12 @@
 #include "archive/packedsearch.h"
 
 #include "archive/archiveentries.h"
+#include "archive/entryhold.h"
 #include "archive/extractionfile.h"
 #include "archive/extractionplace.h"
 #include "archive/nestedentry.h"
 #include "archive/regularfile.h"
 #include "archive/utf8localescope.h"
-#include "content/grepfile.h"
 #include "walk/searchoptions.h"
 #include "walk/stoprequest.h"
 
@@ -28,10 +28,6 @@ namespace {
 constexpr size_t inputBlockSize = 64 * 1024;
 // How many bytes of an entry pass between two looks at the stop request.
 constexpr int64_t stopCheckBytes = int64_t(2) << 20;
-// An entry up to this size is searched in memory, as it is read; a larger one (or one whose
-// size turns out larger) goes to the extraction file. Small enough that three nested readers
-// and the content search stay well within 50 MB.
-constexpr size_t memoryEntryBytes = size_t(1) << 20;
 
 // The archive file, read through our own calls: only a regular file is opened, and a stop
 // request ends even a read that libarchive makes on its own (skipping, a solid block).
@@ -115,10 +111,8 @@ private:
     // cannot go on (stopped, damaged, an entry past the limits).
     bool skipRest();
     EntryExtraction extract(const std::string &path);
-    // Reads the entry for a content search: into `held_` (`heldBytes_` of them) while it fits,
-    // else to the extraction file, whose path `spillPath` then names (at once when the entry
-    // says it is larger: `statedSize`, -1 when it does not say).
-    EntryExtraction readEntry(int64_t statedSize, ExtractionPlace &place, std::string &spillPath);
+    // Reads the entry for a content search into `hold` (`statedSize`: -1 when it does not say).
+    EntryExtraction readEntry(int64_t statedSize, EntryHold &hold);
     // One pass over the entry's data blocks, each given to `put` (when set), holes as zeros.
     using DataSink = std::function<void(const void *data, size_t size)>;
     enum class Pass { Done, Stopped, PastLimits, Failed };
@@ -131,8 +125,6 @@ private:
     const QByteArray diagnosticName_;
     Input input_;
     struct archive *reader_ = nullptr;
-    std::unique_ptr<unsigned char[]> held_;   // memoryEntryBytes, made at the first use
-    size_t heldBytes_ = 0;
     bool broken_ = false;   // a fatal error or an entry past the limits: the archive ends
 };
 
@@ -261,48 +253,15 @@ EntryExtraction PackedReader::extract(const std::string &path)
     return EntryExtraction::Written;
 }
 
-EntryExtraction PackedReader::readEntry(int64_t statedSize, ExtractionPlace &place, std::string &spillPath)
+EntryExtraction PackedReader::readEntry(int64_t statedSize, EntryHold &hold)
 {
-    if (!held_)
-        held_ = std::make_unique<unsigned char[]>(memoryEntryBytes);
-    heldBytes_ = 0;
-    spillPath.clear();
-    ExtractionFile file;
-    bool spilled = false;
-    const auto spill = [&] {
-        spilled = true;
-        spillPath = place.clearedPath("archive.tmp");
-        if (!spillPath.empty() && file.open(spillPath))
-            file.write(held_.get(), heldBytes_);
-    };
-    if (statedSize > int64_t(memoryEntryBytes))
-        spill();
-    const Pass pass = readData([&](const void *data, size_t size) {
-        if (!spilled && size <= memoryEntryBytes - heldBytes_) {
-            std::memcpy(held_.get() + heldBytes_, data, size);
-            heldBytes_ += size;
-            return;
-        }
-        if (!spilled)
-            spill();
-        if (file.isOpen())
-            file.write(data, size);
-    });
+    hold.start(statedSize);
+    const Pass pass = readData([&hold](const void *data, size_t size) { hold.put(data, size); });
     if (pass == Pass::Stopped || pass == Pass::PastLimits) {
-        file.abandon();
-        spillPath.clear();
+        hold.abandon();
         return pass == Pass::Stopped ? EntryExtraction::Stopped : EntryExtraction::NotWritten;
     }
-    if (!spilled)
-        return EntryExtraction::Written;
-    if (!file.isOpen()) {
-        spillPath.clear();
-        return EntryExtraction::NotWritten;
-    }
-    if (!file.close())
-        reportDiagnostic(options_->diagnostics, "error in writing extracted file\n");
-    // A damaged entry is searched as far as it could be read.
-    return EntryExtraction::Written;
+    return hold.finish(options_->diagnostics) ? EntryExtraction::Written : EntryExtraction::NotWritten;
 }
 
 void PackedReader::search(const QString &singleEntry)
@@ -313,6 +272,7 @@ void PackedReader::search(const QString &singleEntry)
     const bool contentSearch = !options_->grepText.isEmpty();
     std::unique_ptr<ExtractionPlace> ownPlace;
     ExtractionPlace &place = extractionPlaceFor(options_, ownPlace);
+    EntryHold hold(place, "archive.tmp");
     bool encryptedReported = false;
 
     while (!broken_ && !searchStopRequested()) {
@@ -353,14 +313,11 @@ void PackedReader::search(const QString &singleEntry)
                 encryptedReported = true;
                 dataRead = true;   // not read: the reader passes over it without a second complaint
             } else {
-                std::string spillPath;
                 const int64_t statedSize = archive_entry_size_is_set(entry) ? archive_entry_size(entry) : -1;
-                extraction = readEntry(statedSize, place, spillPath);
+                extraction = readEntry(statedSize, hold);
                 dataRead = true;
-                if (extraction == EntryExtraction::Written && spillPath.empty())
-                    grepMemory(options_, held_.get(), qint64(heldBytes_), hits_, hitName);
-                else if (extraction == EntryExtraction::Written)
-                    grepFile(options_, QFile::decodeName(spillPath.c_str()), hits_, hitName);
+                if (extraction == EntryExtraction::Written)
+                    hold.search(options_, hits_, hitName);
             }
         }
         if (extraction == EntryExtraction::Stopped || !singleEntry.isEmpty())

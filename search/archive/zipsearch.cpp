@@ -1,6 +1,7 @@
 #include "archive/zipsearch.h"
 
 #include "archive/archiveentries.h"
+#include "archive/entryhold.h"
 #include "archive/extractionfile.h"
 #include "archive/extractionplace.h"
 #include "archive/nestedentry.h"
@@ -12,13 +13,13 @@
 #include "walk/stoprequest.h"
 #include "content/systemcodec.h"
 
-#include <QFile>
 #include <QTextCodec>
 
 #include <unzip.h>
 
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -67,19 +68,18 @@ int readEntryInfo(unzFile zip, unz_file_info64 &info, QByteArray &name)
 
 enum class Extraction { Written, NotWritten, Stopped };
 
-// Copies the current entry to the temporary file. An entry of which nothing could be written
-// (the file does not open, the data cannot be read) is NotWritten, so that nothing an earlier
-// entry left there is searched under this entry's name.
-Extraction extractCurrentEntry(unzFile zip, const std::string &tempPath, char *buffer,
-                               const TSearchOptions *options, int64_t compressedSize)
+// Where the pieces of an entry go; false when a piece could not be written (copying stops).
+using PieceSink = std::function<bool(const char *data, size_t size)>;
+
+// Reads the current entry piece by piece into `put`. An entry of which nothing could be read is
+// NotWritten, so that nothing an earlier entry left behind is searched under this entry's name;
+// a damaged one is kept as far as it was read.
+Extraction copyCurrentEntry(unzFile zip, char *buffer, const TSearchOptions *options, int64_t compressedSize,
+                            const PieceSink &put)
 {
     const DiagnosticSink &diagnostics = options->diagnostics;
-    ExtractionFile file;
-    if (tempPath.empty() || !file.open(tempPath))
-        return Extraction::NotWritten;
     qint64 copied = 0;
     bool readFailed = false;
-    bool writeFailed = false;
     for (int pieces = 1;; ++pieces) {
         const int n = unzReadCurrentFile(zip, buffer, copyBufferSize);
         if (n == 0)
@@ -89,24 +89,49 @@ Extraction extractCurrentEntry(unzFile zip, const std::string &tempPath, char *b
             readFailed = true;
             break;
         }
-        if (!file.write(buffer, size_t(n))) {
-            writeFailed = true;
-            break;
-        }
+        if (!put(buffer, size_t(n)))
+            break;   // the sink's owner reports it when it closes the file
         copied += n;
         if (options->archiveLimits.exceeded(copied, compressedSize)) {
             reportDiagnostic(diagnostics, "an entry expands past the limit and is left\n");
-            file.abandon();
             return Extraction::NotWritten;
         }
-        if (pieces % stopCheckInterval == 0 && searchStopRequested()) {
-            file.abandon();
+        if (pieces % stopCheckInterval == 0 && searchStopRequested())
             return Extraction::Stopped;
-        }
     }
-    if (!file.close() || writeFailed)
-        reportDiagnostic(diagnostics, "error in writing extracted file\n");
     return readFailed && copied == 0 ? Extraction::NotWritten : Extraction::Written;
+}
+
+// The current entry copied to a file of its own at `path` (an archive or document inside).
+Extraction extractCurrentEntry(unzFile zip, const std::string &path, char *buffer, const TSearchOptions *options,
+                               int64_t compressedSize)
+{
+    ExtractionFile file;
+    if (path.empty() || !file.open(path))
+        return Extraction::NotWritten;
+    const Extraction extraction = copyCurrentEntry(zip, buffer, options, compressedSize,
+                                                   [&file](const char *data, size_t size) { return file.write(data, size); });
+    if (extraction != Extraction::Written) {
+        file.abandon();
+        return extraction;
+    }
+    if (!file.close())
+        reportDiagnostic(options->diagnostics, "error in writing extracted file\n");
+    return Extraction::Written;
+}
+
+// The current entry read for a content search into `hold`.
+Extraction holdCurrentEntry(unzFile zip, EntryHold &hold, char *buffer, const TSearchOptions *options,
+                            const unz_file_info64 &info)
+{
+    hold.start(int64_t(info.uncompressed_size));
+    const Extraction extraction = copyCurrentEntry(zip, buffer, options, int64_t(info.compressed_size),
+                                                   [&hold](const char *data, size_t size) { return hold.put(data, size); });
+    if (extraction != Extraction::Written) {
+        hold.abandon();
+        return extraction;
+    }
+    return hold.finish(options->diagnostics) ? Extraction::Written : Extraction::NotWritten;
 }
 
 // minizip does not open an archive whose end record is its first byte: one without entries.
@@ -168,6 +193,7 @@ int searchZipEntries(const QByteArray &archivePath, void *handle, QList<TFileInf
     const bool contentSearch = !options->grepText.isEmpty();
     std::unique_ptr<ExtractionPlace> ownPlace;
     ExtractionPlace &place = extractionPlaceFor(options, ownPlace);
+    EntryHold hold(place, "zip.tmp");
 
     for (ZPOS64_T i = 0; i < global.number_entry; ++i) {
         if (searchStopRequested())
@@ -205,13 +231,11 @@ int searchZipEntries(const QByteArray &archivePath, void *handle, QList<TFileInf
             if (!contentSearch) {
                 hits.append(TFileInfo{archiveHitName(archivePath, entryName), 0, QString()});
             } else if (!entryName.endsWith(QLatin1Char('/'))) {
-                const std::string tempPath8 = place.clearedPath("zip.tmp");
-                const QString tempPath = QFile::decodeName(tempPath8.c_str());
-                const Extraction extraction = extractTo(tempPath8);
+                const Extraction extraction = holdCurrentEntry(zip, hold, copyBuffer, options, info);
                 if (extraction == Extraction::Stopped)
                     break;
                 if (extraction == Extraction::Written)
-                    grepFile(options, tempPath, hits, archiveHitName(archivePath, entryName));
+                    hold.search(options, hits, archiveHitName(archivePath, entryName));
             }
         }
 

@@ -137,10 +137,19 @@ private slots:
         QFETCH(QByteArray, start);
         QFETCH(QByteArray, output);
         const QString path = thirdPartyFixtures("libarchive/" + archive);
-        ArchiveSearch search({pattern}, "no such text", temp_.path("tmp"));
-        QVERIFY(search.run(path).isEmpty());
+        // A RAR entry is checked in the file it was extracted to; a small ZIP entry is searched
+        // in memory, so by a hit on its first line.
+        const bool rar = archive.endsWith(".rar");
+        const QString firstLine = QString::fromUtf8(start.left(start.indexOf('\n')));
+        ArchiveSearch search({pattern}, rar || start.isEmpty() ? QString("no such text") : firstLine, temp_.path("tmp"));
+        const QList<TFileInfo> hits = search.run(path);
         QCOMPARE(search.messages(), volumeNotices(archive, path) + output);
-        const QByteArray extracted = readFile(temp_.path(archive.endsWith(".rar") ? "tmp/rar.tmp" : "tmp/zip.tmp"));
+        if (!rar) {
+            QCOMPARE(hits.isEmpty(), start.isEmpty());
+            return;
+        }
+        QVERIFY(hits.isEmpty());
+        const QByteArray extracted = readFile(temp_.path("tmp/rar.tmp"));
         if (size >= 0)
             QCOMPARE(extracted.size(), size);
         QVERIFY2(extracted.startsWith(start), extracted.left(100).constData());

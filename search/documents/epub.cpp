@@ -124,7 +124,7 @@ DocumentRead ContentDocumentText::read(XmlPart &part)
                 return DocumentRead::Stopped;
             break;
         case QXmlStreamReader::Characters:
-            paragraph_.appendCollapsed(part.xml().text());
+            paragraph_.appendCollapsed(part.text());
             break;
         case QXmlStreamReader::EntityReference: {
             const QChar c = entityCharacter(name);

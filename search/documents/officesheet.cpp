@@ -40,12 +40,34 @@ bool readSheetList(ZipPackage &package, const QString &workbook, std::vector<She
     return !xml.hasError();
 }
 
+// The workbook's shared strings in one piece of text: a sheet looks them up at random, cell
+// after cell, and one string per allocation would scatter them through memory.
+class SharedStrings
+{
+public:
+    void append(const QString &string)
+    {
+        text_ += string;
+        ends_.push_back(text_.size());
+    }
+    qsizetype size() const { return qsizetype(ends_.size()); }
+    QStringView at(qsizetype index) const
+    {
+        const qsizetype start = index == 0 ? 0 : ends_[size_t(index - 1)];
+        return QStringView(text_).sliced(start, ends_[size_t(index)] - start);
+    }
+
+private:
+    QString text_;
+    std::vector<qsizetype> ends_;
+};
+
 // The shared strings, each the text of its runs; phonetic guides (furigana) left out.
-DocumentRead readSharedStrings(ZipPackage &package, const QString &path, QStringList &strings)
+DocumentRead readSharedStrings(ZipPackage &package, const QString &path, SharedStrings &strings, XmlParser parser)
 {
     if (path.isEmpty() || !package.contains(path))
         return DocumentRead::Finished;
-    XmlPart part(package, path);
+    XmlPart part(package, path, parser);
     LineText text;
     bool inText = false;
     while (part.next()) {
@@ -63,7 +85,7 @@ DocumentRead readSharedStrings(ZipPackage &package, const QString &path, QString
             else if (name == QLatin1String("si"))
                 strings.append(text.text());
         } else if (part.token() == QXmlStreamReader::Characters && inText) {
-            text.append(part.xml().text());
+            text.append(part.text());
         }
     }
     return outcomeOf(part);
@@ -79,13 +101,13 @@ CellType cellTypeOf(QStringView type)
 }
 
 // Appends the cell's text to the row's line (after a tab when the line holds a cell already).
-void appendCell(CellType type, const QString &value, const QStringList &strings, QString &line, qsizetype lineStart)
+void appendCell(CellType type, const QString &value, const SharedStrings &strings, QString &line, qsizetype lineStart)
 {
     QStringView text = value;
     if (type == CellType::SharedString) {
         bool ok = false;
         const int index = QStringView(value).trimmed().toInt(&ok);
-        text = ok && index >= 0 && index < strings.size() ? QStringView(strings.at(index)) : QStringView();
+        text = ok && index >= 0 && index < strings.size() ? strings.at(index) : QStringView();
     } else if (type == CellType::Boolean) {
         text = QStringView(value).trimmed() == QLatin1StringView("1") ? QStringView(u"TRUE") : QStringView(u"FALSE");
     }
@@ -96,14 +118,16 @@ void appendCell(CellType type, const QString &value, const QStringList &strings,
     line += text;
 }
 
-DocumentRead readSheet(ZipPackage &package, const Sheet &sheet, const QStringList &strings,
-                       const DocumentLineSink &sink)
+DocumentRead readSheet(ZipPackage &package, const Sheet &sheet, const SharedStrings &strings,
+                       const DocumentLineSink &sink, XmlParser parser)
 {
-    XmlPart part(package, sheet.part);
+    XmlPart part(package, sheet.part, parser);
     int row = 0;
     // "[sheet]\t" and the row's cells, built in place: one string for the whole sheet.
     const QString lineHead = QLatin1Char('[') + sheet.name + QLatin1String("]\t");
-    QString line = lineHead;
+    QString line;
+    line.reserve(256);
+    line += lineHead;
     CellType type = CellType::Value;
     LineText value;
     bool inValue = false;
@@ -133,7 +157,7 @@ DocumentRead readSheet(ZipPackage &package, const Sheet &sheet, const QStringLis
                     return DocumentRead::Stopped;
             }
         } else if (part.token() == QXmlStreamReader::Characters && inValue) {
-            value.append(part.xml().text());
+            value.append(part.text());
         }
     }
     return outcomeOf(part);
@@ -141,19 +165,19 @@ DocumentRead readSheet(ZipPackage &package, const Sheet &sheet, const QStringLis
 
 } // namespace
 
-DocumentRead readOfficeSheet(ZipPackage &package, const DocumentLineSink &sink)
+DocumentRead readOfficeSheet(ZipPackage &package, const DocumentLineSink &sink, XmlParser parser)
 {
     const QString workbook = mainPartOf(package, QStringLiteral("xl/workbook.xml"));
     std::vector<Sheet> sheets;
     if (!readSheetList(package, workbook, sheets))
         return DocumentRead::Unreadable;
-    QStringList strings;
+    SharedStrings strings;
     const QString sharedStrings = relatedPartOfType(package, workbook, QLatin1StringView("/sharedStrings"));
-    DocumentRead outcome = readSharedStrings(package, sharedStrings, strings);
+    DocumentRead outcome = readSharedStrings(package, sharedStrings, strings, parser);
     for (const Sheet &sheet : sheets) {
         if (outcome != DocumentRead::Finished)
             break;
-        outcome = readSheet(package, sheet, strings, sink);
+        outcome = readSheet(package, sheet, strings, sink, parser);
     }
     return outcome;
 }

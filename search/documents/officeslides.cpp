@@ -31,9 +31,10 @@ bool readSlideList(ZipPackage &package, const QString &presentation, QStringList
     return !xml.hasError();
 }
 
-DocumentRead readSlide(ZipPackage &package, const QString &slide, int place, const DocumentLineSink &sink)
+DocumentRead readSlide(ZipPackage &package, const QString &slide, int place, const DocumentLineSink &sink,
+                       XmlParser parser)
 {
-    XmlPart part(package, slide);
+    XmlPart part(package, slide, parser);
     LineText paragraph;
     bool inText = false;
     while (part.next()) {
@@ -53,7 +54,7 @@ DocumentRead readSlide(ZipPackage &package, const QString &slide, int place, con
             else if (name == QLatin1String("p") && !sink(place, paragraph.text()))
                 return DocumentRead::Stopped;
         } else if (part.token() == QXmlStreamReader::Characters && inText) {
-            paragraph.append(part.xml().text());
+            paragraph.append(part.text());
         }
     }
     return outcomeOf(part);
@@ -61,14 +62,14 @@ DocumentRead readSlide(ZipPackage &package, const QString &slide, int place, con
 
 } // namespace
 
-DocumentRead readOfficeSlides(ZipPackage &package, const DocumentLineSink &sink)
+DocumentRead readOfficeSlides(ZipPackage &package, const DocumentLineSink &sink, XmlParser parser)
 {
     const QString presentation = mainPartOf(package, QStringLiteral("ppt/presentation.xml"));
     QStringList slides;
     if (!readSlideList(package, presentation, slides))
         return DocumentRead::Unreadable;
     for (int i = 0; i < slides.size(); ++i) {
-        const DocumentRead outcome = readSlide(package, slides[i], i + 1, sink);
+        const DocumentRead outcome = readSlide(package, slides[i], i + 1, sink, parser);
         if (outcome != DocumentRead::Finished)
             return outcome;
     }

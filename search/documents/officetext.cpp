@@ -9,9 +9,9 @@
 
 #include <vector>
 
-DocumentRead readOfficeText(ZipPackage &package, const DocumentLineSink &sink)
+DocumentRead readOfficeText(ZipPackage &package, const DocumentLineSink &sink, XmlParser parser)
 {
-    XmlPart part(package, mainPartOf(package, QStringLiteral("word/document.xml")));
+    XmlPart part(package, mainPartOf(package, QStringLiteral("word/document.xml")), parser);
     struct Paragraph
     {
         int place;
@@ -54,7 +54,7 @@ DocumentRead readOfficeText(ZipPackage &package, const DocumentLineSink &sink)
             break;
         case QXmlStreamReader::Characters:
             if (inText && !open.empty())
-                open.back().text.append(part.xml().text());
+                open.back().text.append(part.text());
             break;
         default:
             break;

@@ -78,7 +78,7 @@ void OpenDocumentText::start(XmlPart &part)
 {
     const QStringView name = part.name();
     const bool pictureName = (name == QLatin1String("title") || name == QLatin1String("desc"))
-        && part.xml().namespaceUri().endsWith(QLatin1String(":svg-compatible:1.0"));
+        && part.namespaceUri().endsWith(QLatin1String(":svg-compatible:1.0"));
     if (pictureName || name == QLatin1String("tracked-changes") || name == QLatin1String("notes")) {
         // Deleted text, speaker notes and the names of pictures are not the document's text.
         part.skipElement();
@@ -154,7 +154,7 @@ DocumentRead readOpenDocument(ZipPackage &package, DocumentKind kind, const Docu
                 return DocumentRead::Stopped;
             break;
         case QXmlStreamReader::Characters:
-            text.characters(part.xml().text());
+            text.characters(part.text());
             break;
         default:
             break;

@@ -11,8 +11,9 @@ constexpr int pieceSize = 64 * 1024;
 
 } // namespace
 
-XmlPart::XmlPart(ZipPackage &package, const QString &part)
+XmlPart::XmlPart(ZipPackage &package, const QString &part, XmlParser parser)
     : package_(package)
+    , tokens_(parser == XmlParser::Fast ? makeExpatTokens() : makeQtXmlTokens())
 {
     if (!package_.openPart(part))
         state_ = State::Damaged;
@@ -29,8 +30,8 @@ bool XmlPart::feedMore()
         state_ = State::Stopped;
         return false;
     }
-    QByteArray piece(pieceSize, Qt::Uninitialized);
-    const int n = package_.readPart(piece.data(), pieceSize);
+    char *piece = tokens_->pieceBuffer(pieceSize);
+    const int n = piece ? package_.readPart(piece, pieceSize) : -1;
     if (n < 0) {
         state_ = State::Damaged;
         return false;
@@ -41,10 +42,8 @@ bool XmlPart::feedMore()
             state_ = State::Damaged;
             return false;
         }
-        return true;
     }
-    piece.truncate(n);
-    xml_.addData(piece);
+    tokens_->addPiece(n);
     return true;
 }
 
@@ -57,15 +56,17 @@ bool XmlPart::next()
             state_ = State::Finished;
             return false;
         }
-        const QXmlStreamReader::TokenType token = xml_.readNext();
-        if (token == QXmlStreamReader::Invalid) {
-            if (xml_.error() == QXmlStreamReader::PrematureEndOfDocumentError && !partEnded_) {
-                feedMore();
-                continue;
-            }
+        const XmlTokens::Step step = tokens_->readNext();
+        if (step == XmlTokens::Step::NeedMore && !partEnded_) {
+            feedMore();
+            continue;
+        }
+        if (step != XmlTokens::Step::Token) {
             state_ = State::Damaged;
             return false;
         }
+        const QXmlStreamReader::TokenType token = token_ = tokens_->token();
+        name_ = tokens_->name();   // an element's, or an entity reference's
         if (token == QXmlStreamReader::StartElement) {
             ++depth_;
         } else if (token == QXmlStreamReader::EndElement) {
@@ -84,15 +85,4 @@ bool XmlPart::next()
         return true;
     }
     return false;
-}
-
-QStringView XmlPart::attributeView(QLatin1StringView localName) const
-{
-    // The values share the reader's own strings, which stay until the next token.
-    const QXmlStreamAttributes &attributes = xml_.attributes();
-    for (const QXmlStreamAttribute &attribute : attributes) {
-        if (attribute.name() == localName)
-            return attribute.value();
-    }
-    return {};
 }

@@ -28,7 +28,7 @@ void EntryHold::spill()
 {
     spilled_ = true;
     spillPath_ = place_.clearedPath(spillName_);
-    if (!spillPath_.empty() && file_.open(spillPath_))
+    if (!spillPath_.empty() && file_.open(spillPath_) && heldBytes_ > 0)
         file_.write(held_.get(), heldBytes_);
 }
 

@@ -2,6 +2,7 @@
 
 #include "documents/documentkind.h"
 #include "documents/documentline.h"
+#include "documents/pdfmodule/pdftext.h"
 #include "documents/xmlpart.h"
 
 class ZipPackage;
@@ -17,3 +18,5 @@ DocumentRead readOfficeSlides(ZipPackage &package, const DocumentLineSink &sink,
 DocumentRead readOpenDocument(ZipPackage &package, DocumentKind kind, const DocumentLineSink &sink);
 DocumentRead readEpub(ZipPackage &package, const DocumentLineSink &sink);
 DocumentRead readPdf(const QString &path, const DocumentLineSink &sink);
+// The same through the module's entry `read` (pdfmodule/pdftext.h); the tests give their own.
+DocumentRead readPdfWith(QuorvelReadPdf read, const QString &path, const DocumentLineSink &sink);

@@ -2,12 +2,19 @@
 // beside the program or from its installed module folder.
 
 #include "documents/formatreaders.h"
-#include "documents/pdfmodule/pdftext.h"
 #include "walk/stoprequest.h"
 
 #include <QCoreApplication>
 #include <QFile>
 #include <QLibrary>
+
+#include <chrono>
+#include <condition_variable>
+#include <deque>
+#include <memory>
+#include <mutex>
+#include <thread>
+#include <utility>
 
 namespace {
 
@@ -25,31 +32,89 @@ QuorvelReadPdf loadPdfReader()
     return nullptr;
 }
 
-bool atPage(void *, int)
+// Poppler cannot be interrupted inside a page, and one page can take seconds. So the module
+// reads on a thread of its own and queues the lines; the search's thread hands them to the
+// sink and watches the stop request meanwhile. On a stop it leaves at once: the reading
+// thread ends at its next line or page, with nobody left to take them.
+struct PdfReading
 {
-    return !searchStopRequested();
+    static constexpr size_t mostQueued = 256;
+
+    std::mutex mutex;
+    std::condition_variable changed;
+    std::deque<std::pair<int, QString>> lines;
+    bool done = false;
+    bool abandoned = false;
+    int outcome = QuorvelPdfUnreadable;
+};
+
+bool atPage(void *context, int)
+{
+    auto *reading = static_cast<PdfReading *>(context);
+    const std::lock_guard<std::mutex> lock(reading->mutex);
+    return !reading->abandoned;
 }
 
 bool onLine(void *context, int page, const char16_t *text, size_t length)
 {
-    const auto &sink = *static_cast<const DocumentLineSink *>(context);
-    return sink(page, QString::fromUtf16(text, qsizetype(length)));
+    auto *reading = static_cast<PdfReading *>(context);
+    QString line = QString::fromUtf16(text, qsizetype(length));
+    std::unique_lock<std::mutex> lock(reading->mutex);
+    reading->changed.wait(lock, [reading] { return reading->abandoned || reading->lines.size() < PdfReading::mostQueued; });
+    if (reading->abandoned)
+        return false;
+    reading->lines.emplace_back(page, std::move(line));
+    reading->changed.notify_all();
+    return true;
+}
+
+DocumentRead abandon(PdfReading &reading, std::unique_lock<std::mutex> &lock)
+{
+    if (!lock.owns_lock())
+        lock.lock();
+    reading.abandoned = true;
+    reading.changed.notify_all();
+    return DocumentRead::Stopped;
 }
 
 } // namespace
 
+DocumentRead readPdfWith(QuorvelReadPdf read, const QString &path, const DocumentLineSink &sink)
+{
+    const auto reading = std::make_shared<PdfReading>();
+    std::thread([read, reading, path8 = QFile::encodeName(path)] {
+        const int outcome = read(path8.constData(), atPage, onLine, reading.get());
+        const std::lock_guard<std::mutex> lock(reading->mutex);
+        reading->outcome = outcome;
+        reading->done = true;
+        reading->changed.notify_all();
+    }).detach();
+
+    std::unique_lock<std::mutex> lock(reading->mutex);
+    for (;;) {
+        reading->changed.wait_for(lock, std::chrono::milliseconds(20),
+                                  [&] { return !reading->lines.empty() || reading->done; });
+        while (!reading->lines.empty()) {
+            const auto [page, line] = std::move(reading->lines.front());
+            reading->lines.pop_front();
+            reading->changed.notify_all();
+            lock.unlock();
+            if (!sink(page, line) || searchStopRequested())
+                return abandon(*reading, lock);
+            lock.lock();
+        }
+        if (reading->done) {
+            return reading->outcome == QuorvelPdfFinished ? DocumentRead::Finished
+                : reading->outcome == QuorvelPdfStopped   ? DocumentRead::Stopped
+                                                          : DocumentRead::Unreadable;
+        }
+        if (searchStopRequested())
+            return abandon(*reading, lock);
+    }
+}
+
 DocumentRead readPdf(const QString &path, const DocumentLineSink &sink)
 {
     static const QuorvelReadPdf read = loadPdfReader();   // once, whichever worker comes first
-    if (!read)
-        return DocumentRead::ReaderMissing;
-    const QByteArray path8 = QFile::encodeName(path);
-    switch (read(path8.constData(), atPage, onLine, const_cast<DocumentLineSink *>(&sink))) {
-    case QuorvelPdfFinished:
-        return DocumentRead::Finished;
-    case QuorvelPdfStopped:
-        return DocumentRead::Stopped;
-    default:
-        return DocumentRead::Unreadable;
-    }
+    return read ? readPdfWith(read, path, sink) : DocumentRead::ReaderMissing;
 }

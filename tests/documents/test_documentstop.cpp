@@ -1,12 +1,15 @@
 // A stop request ends the reading of a large document within one decompressed piece (docx)
-// or one page (PDF).
+// or one page (PDF), and does not wait for a page that takes long.
 
 #include "documents/documentreader.h"
+#include "documents/formatreaders.h"
 #include "temptree.h"
 #include "ziptestwriter.h"
 
 #include <QTest>
 #include <QThread>
+
+#include <QElapsedTimer>
 
 #include <atomic>
 #include <memory>
@@ -73,6 +76,35 @@ private slots:
         QVERIFY(finished);
         QVERIFY(diagnostics.isEmpty());
         QVERIFY2(lines > 0 && lines <= mostLines, qPrintable(QString::number(lines)));
+    }
+
+    // A reader stuck in its second page for two seconds, as poppler may be in a huge one.
+    void stopDoesNotWaitForAPage()
+    {
+        const QuorvelReadPdf slowReader = [](const char *, QuorvelPdfPage atPage, QuorvelPdfLine onLine, void *context) {
+            if (!atPage(context, 1) || !onLine(context, 1, u"first", 5))
+                return int(QuorvelPdfStopped);
+            QThread::msleep(2000);
+            return int(atPage(context, 2) && onLine(context, 2, u"second", 6) ? QuorvelPdfFinished : QuorvelPdfStopped);
+        };
+        QStringList lines;
+        DocumentRead outcome = DocumentRead::Finished;
+        QElapsedTimer clock;
+        std::unique_ptr<QThread> reader(QThread::create([&] {
+            outcome = readPdfWith(slowReader, QString(), [&](int, const QString &line) {
+                lines.append(line);
+                QThread::currentThread()->requestInterruption();
+                clock.start();
+                return true;
+            });
+        }));
+        reader->start();
+        QVERIFY(reader->wait(60000));
+        QVERIFY2(clock.elapsed() < 1000, qPrintable(QString::number(clock.elapsed())));
+        QCOMPARE(outcome, DocumentRead::Stopped);
+        QCOMPARE(lines, QStringList{"first"});
+        QThread::msleep(2100);   // the reader leaves its page and ends, with nothing handed over
+        QCOMPARE(lines, QStringList{"first"});
     }
 };
 

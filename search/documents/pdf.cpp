@@ -33,9 +33,10 @@ QuorvelReadPdf loadPdfReader()
 }
 
 // Poppler cannot be interrupted inside a page, and one page can take seconds. So the module
-// reads on a thread of its own and queues the lines; the search's thread hands them to the
-// sink and watches the stop request meanwhile. On a stop it leaves at once: the reading
-// thread ends at its next line or page, with nobody left to take them.
+// reads on a thread of its own and queues the lines; the search's thread takes them a page (or
+// a queue) at a time, hands them to the sink and watches the stop request meanwhile. On a stop
+// it leaves at once: the reading thread ends at its next line or page, with nobody left to
+// take them.
 struct PdfReading
 {
     static constexpr size_t mostQueued = 256;
@@ -43,6 +44,7 @@ struct PdfReading
     std::mutex mutex;
     std::condition_variable changed;
     std::deque<std::pair<int, QString>> lines;
+    bool readerWaits = false;   // for room in the queue
     bool done = false;
     bool abandoned = false;
     int outcome = QuorvelPdfUnreadable;
@@ -52,6 +54,8 @@ bool atPage(void *context, int)
 {
     auto *reading = static_cast<PdfReading *>(context);
     const std::lock_guard<std::mutex> lock(reading->mutex);
+    if (!reading->lines.empty())
+        reading->changed.notify_all();   // the page before is whole
     return !reading->abandoned;
 }
 
@@ -60,18 +64,21 @@ bool onLine(void *context, int page, const char16_t *text, size_t length)
     auto *reading = static_cast<PdfReading *>(context);
     QString line = QString::fromUtf16(text, qsizetype(length));
     std::unique_lock<std::mutex> lock(reading->mutex);
-    reading->changed.wait(lock, [reading] { return reading->abandoned || reading->lines.size() < PdfReading::mostQueued; });
+    while (!reading->abandoned && reading->lines.size() >= PdfReading::mostQueued) {
+        reading->readerWaits = true;
+        reading->changed.notify_all();
+        reading->changed.wait(lock);
+    }
+    reading->readerWaits = false;
     if (reading->abandoned)
         return false;
     reading->lines.emplace_back(page, std::move(line));
-    reading->changed.notify_all();
     return true;
 }
 
-DocumentRead abandon(PdfReading &reading, std::unique_lock<std::mutex> &lock)
+DocumentRead abandon(PdfReading &reading)
 {
-    if (!lock.owns_lock())
-        lock.lock();
+    const std::lock_guard<std::mutex> lock(reading.mutex);
     reading.abandoned = true;
     reading.changed.notify_all();
     return DocumentRead::Stopped;
@@ -90,26 +97,32 @@ DocumentRead readPdfWith(QuorvelReadPdf read, const QString &path, const Documen
         reading->changed.notify_all();
     }).detach();
 
-    std::unique_lock<std::mutex> lock(reading->mutex);
+    std::deque<std::pair<int, QString>> taken;
     for (;;) {
-        reading->changed.wait_for(lock, std::chrono::milliseconds(20),
-                                  [&] { return !reading->lines.empty() || reading->done; });
-        while (!reading->lines.empty()) {
-            const auto [page, line] = std::move(reading->lines.front());
-            reading->lines.pop_front();
-            reading->changed.notify_all();
-            lock.unlock();
-            if (!sink(page, line) || searchStopRequested())
-                return abandon(*reading, lock);
-            lock.lock();
+        bool done = false;
+        int outcome = QuorvelPdfUnreadable;
+        {
+            std::unique_lock<std::mutex> lock(reading->mutex);
+            reading->changed.wait_for(lock, std::chrono::milliseconds(20),
+                                      [&] { return !reading->lines.empty() || reading->done; });
+            taken.swap(reading->lines);
+            if (reading->readerWaits)
+                reading->changed.notify_all();
+            done = reading->done && taken.empty();
+            outcome = reading->outcome;
         }
-        if (reading->done) {
-            return reading->outcome == QuorvelPdfFinished ? DocumentRead::Finished
-                : reading->outcome == QuorvelPdfStopped   ? DocumentRead::Stopped
-                                                          : DocumentRead::Unreadable;
+        for (const auto &[page, line] : taken) {
+            if (!sink(page, line) || searchStopRequested())
+                return abandon(*reading);
+        }
+        taken.clear();
+        if (done) {
+            return outcome == QuorvelPdfFinished ? DocumentRead::Finished
+                : outcome == QuorvelPdfStopped   ? DocumentRead::Stopped
+                                                 : DocumentRead::Unreadable;
         }
         if (searchStopRequested())
-            return abandon(*reading, lock);
+            return abandon(*reading);
     }
 }
 

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Content search inside ZIP archives: quorvel-search against ugrep -z (one thread), same run,
 # over a real tree zipped into a few archives; then the peak memory while searching an archive
-# with one 1 GB entry; then the tree as one .tar.gz (against ugrep -z) and as one .7z.
+# with one 1 GB entry and how soon a stop ends its search (and one inside a 1 GB 7z entry);
+# then the tree as one .tar.gz (against ugrep -z) and as one .7z.
 # Usage: bench/archive_search.sh [-j N] [TREE] [TEXT]     (default: /usr/include uint32_t)
 # Prints the matching lines of both (which must be the same), the peak memory figures, and as
 # its last line the ratio quorvel/ugrep of the median wall times.
@@ -74,6 +75,13 @@ peak_q=$(peak "$bin" "${big_ours[@]}")
 grep -q "big.txt:[0-9]*:the last line holds" "$tmp/peak.out" || echo "warning: the big entry's last line was not found"
 peak_u=$(peak ugrep -z -J1 -F -r -n "$text" "$tmp/big")
 echo "peak memory, one 1 GB entry: quorvel $((peak_q / 1024)) MB (goal: under 50 MB), ugrep $((peak_u / 1024)) MB"
+python3 "$top/bench/stop_latency.py" "the 1 GB ZIP entry" "$bin" "${big_ours[@]}"
+if command -v 7zz > /dev/null; then
+    mkdir -p "$tmp/big7z"
+    head -c 1073741824 /dev/zero > "$tmp/big7z/zeros.bin"
+    (cd "$tmp/big7z" && 7zz a -bd -bso0 zeros.7z zeros.bin > /dev/null && rm zeros.bin)
+    python3 "$top/bench/stop_latency.py" "a 1 GB 7z entry" "$bin" -d "$tmp/big7z" -n '*' -t "$text"
+fi
 
 # The same tree as one .tar.gz (against ugrep -z -F on the same file) and as one .7z (ugrep
 # does not read 7z: our figure alone). Medians and worst runs of five.

@@ -9,6 +9,7 @@
 #include <QLibrary>
 
 #include <chrono>
+#include <cstdlib>
 #include <condition_variable>
 #include <deque>
 #include <memory>
@@ -76,6 +77,28 @@ bool onLine(void *context, int page, const char16_t *text, size_t length)
     return true;
 }
 
+// Readers a stop left running still use poppler's state: the process's end waits for them
+// (each ends at its page) before the module's own clean-up runs, at most half a minute.
+struct RunningReaders
+{
+    std::mutex mutex;
+    std::condition_variable ended;
+    int count = 0;
+};
+
+RunningReaders &runningReaders()
+{
+    static auto *readers = new RunningReaders;   // never destroyed: it is used at the very end
+    return *readers;
+}
+
+void waitForRunningReaders()
+{
+    RunningReaders &readers = runningReaders();
+    std::unique_lock<std::mutex> lock(readers.mutex);
+    readers.ended.wait_for(lock, std::chrono::seconds(30), [&] { return readers.count == 0; });
+}
+
 DocumentRead abandon(PdfReading &reading)
 {
     const std::lock_guard<std::mutex> lock(reading.mutex);
@@ -89,12 +112,22 @@ DocumentRead abandon(PdfReading &reading)
 DocumentRead readPdfWith(QuorvelReadPdf read, const QString &path, const DocumentLineSink &sink)
 {
     const auto reading = std::make_shared<PdfReading>();
+    {
+        const std::lock_guard<std::mutex> lock(runningReaders().mutex);
+        ++runningReaders().count;
+    }
     std::thread([read, reading, path8 = QFile::encodeName(path)] {
         const int outcome = read(path8.constData(), atPage, onLine, reading.get());
-        const std::lock_guard<std::mutex> lock(reading->mutex);
-        reading->outcome = outcome;
-        reading->done = true;
-        reading->changed.notify_all();
+        {
+            const std::lock_guard<std::mutex> lock(reading->mutex);
+            reading->outcome = outcome;
+            reading->done = true;
+            reading->changed.notify_all();
+        }
+        RunningReaders &readers = runningReaders();
+        const std::lock_guard<std::mutex> lock(readers.mutex);
+        --readers.count;
+        readers.ended.notify_all();
     }).detach();
 
     std::deque<std::pair<int, QString>> taken;
@@ -128,6 +161,12 @@ DocumentRead readPdfWith(QuorvelReadPdf read, const QString &path, const Documen
 
 DocumentRead readPdf(const QString &path, const DocumentLineSink &sink)
 {
-    static const QuorvelReadPdf read = loadPdfReader();   // once, whichever worker comes first
+    // Once, whichever worker comes first; the wait at the end is registered after the module
+    // is loaded, so that it runs before the module's clean-up.
+    static const QuorvelReadPdf read = [] {
+        const QuorvelReadPdf loaded = loadPdfReader();
+        std::atexit(waitForRunningReaders);
+        return loaded;
+    }();
     return read ? readPdfWith(read, path, sink) : DocumentRead::ReaderMissing;
 }

@@ -43,6 +43,17 @@ print("%.4f %.4f %.4f" % (statistics.median(times), max(times), statistics.media
 PY
 }
 ratio() { "$py" -c "import sys; print('%.2f' % (float(sys.argv[1]) / float(sys.argv[2])))" "$1" "$2"; }
+# quorvel-search over FOLDER for TEXT against the reference SCRIPT (run with FOLDER and the
+# number of processes), on one thread each and on N each: "against NAME FOLDER TEXT SCRIPT".
+against() {
+    local name="$1" folder="$2" text="$3" script="$4" j qm qw qc rm rw rc
+    for j in 1 "$jobs"; do
+        read -r qm qw qc < <(timed "$bin" -j "$j" -d "$folder" -t "$text")
+        read -r rm rw rc < <(timed bash "$script" "$folder" "$j")
+        echo "$j thread(s): quorvel-search median ${qm}s (worst ${qw}s), $name median ${rm}s (worst ${rw}s)"
+        echo "$j thread(s): ratio quorvel/${name%% *}: $(ratio "$qm" "$rm") (worst $(ratio "$qw" "$rw"), CPU $(ratio "$qc" "$rc"))"
+    done
+}
 
 echo "== 1. PDFs: quorvel-search vs pdfgrep -r -n -F"
 "$py" - "$tmp/pdf" <<'PY'
@@ -98,12 +109,7 @@ cat > "$tmp/pdfgrepall.sh" <<'EOF'
 # pdfgrep over the PDFs of folder $1, $2 processes at a time.
 find "$1" -name '*.pdf' -print0 | xargs -0 -P "$2" -n 25 pdfgrep -n -F 合同
 EOF
-for j in 1 "$jobs"; do
-    read -r qm qw qc < <(timed "$bin" -j "$j" -d "$tmp/pdf" -t 合同)
-    read -r pm pw pc < <(timed bash "$tmp/pdfgrepall.sh" "$tmp/pdf" "$j")
-    echo "$j thread(s): quorvel-search median ${qm}s (worst ${qw}s), pdfgrep median ${pm}s (worst ${pw}s)"
-    echo "$j thread(s): ratio quorvel/pdfgrep: $(ratio "$qm" "$pm") (worst $(ratio "$qw" "$pw"), CPU $(ratio "$qc" "$pc"))"
-done
+against pdfgrep "$tmp/pdf" 合同 "$tmp/pdfgrepall.sh"
 
 echo "== 2. XML throughput of one document"
 "$py" "$top/tests/documents/makedocuments.py" "$tmp/xml" big 100
@@ -152,9 +158,4 @@ cat > "$tmp/unzipall.sh" <<'EOF'
 # unzip -p of every .docx of folder $1, $2 processes at a time.
 find "$1" -name '*.docx' -print0 | xargs -0 -P "$2" -n 50 sh -c 'for f; do unzip -p "$f"; done' unzip > /dev/null
 EOF
-for j in 1 "$jobs"; do
-    read -r qm qw qc < <(timed "$bin" -j "$j" -d "$tmp/small" -t 甲方)
-    read -r um uw uc < <(timed bash "$tmp/unzipall.sh" "$tmp/small" "$j")
-    echo "$j thread(s): quorvel-search median ${qm}s (worst ${qw}s), unzip -p median ${um}s (worst ${uw}s)"
-    echo "$j thread(s): ratio quorvel/unzip: $(ratio "$qm" "$um") (worst $(ratio "$qw" "$uw"), CPU $(ratio "$qc" "$uc"))"
-done
+against "unzip -p" "$tmp/small" 甲方 "$tmp/unzipall.sh"

@@ -18,7 +18,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <cstring>
 #include <functional>
 #include <memory>
 #include <vector>

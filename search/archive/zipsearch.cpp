@@ -8,7 +8,6 @@
 #include "archive/packedsearch.h"
 #include "archive/regularfile.h"
 #include "archive/zipfilelayer.h"
-#include "content/grepfile.h"
 #include "walk/searchoptions.h"
 #include "walk/stoprequest.h"
 #include "content/systemcodec.h"
@@ -66,16 +65,14 @@ int readEntryInfo(unzFile zip, unz_file_info64 &info, QByteArray &name)
     return err;
 }
 
-enum class Extraction { Written, NotWritten, Stopped };
-
 // Where the pieces of an entry go; false when a piece could not be written (copying stops).
 using PieceSink = std::function<bool(const char *data, size_t size)>;
 
 // Reads the current entry piece by piece into `put`. An entry of which nothing could be read is
 // NotWritten, so that nothing an earlier entry left behind is searched under this entry's name;
 // a damaged one is kept as far as it was read.
-Extraction copyCurrentEntry(unzFile zip, char *buffer, const TSearchOptions *options, int64_t compressedSize,
-                            const PieceSink &put)
+EntryExtraction copyCurrentEntry(unzFile zip, char *buffer, const TSearchOptions *options, int64_t compressedSize,
+                                 const PieceSink &put)
 {
     const DiagnosticSink &diagnostics = options->diagnostics;
     qint64 copied = 0;
@@ -94,44 +91,44 @@ Extraction copyCurrentEntry(unzFile zip, char *buffer, const TSearchOptions *opt
         copied += n;
         if (options->archiveLimits.exceeded(copied, compressedSize)) {
             reportDiagnostic(diagnostics, "an entry expands past the limit and is left\n");
-            return Extraction::NotWritten;
+            return EntryExtraction::NotWritten;
         }
         if (pieces % stopCheckInterval == 0 && searchStopRequested())
-            return Extraction::Stopped;
+            return EntryExtraction::Stopped;
     }
-    return readFailed && copied == 0 ? Extraction::NotWritten : Extraction::Written;
+    return readFailed && copied == 0 ? EntryExtraction::NotWritten : EntryExtraction::Written;
 }
 
 // The current entry copied to a file of its own at `path` (an archive or document inside).
-Extraction extractCurrentEntry(unzFile zip, const std::string &path, char *buffer, const TSearchOptions *options,
-                               int64_t compressedSize)
+EntryExtraction extractCurrentEntry(unzFile zip, const std::string &path, char *buffer, const TSearchOptions *options,
+                                    int64_t compressedSize)
 {
     ExtractionFile file;
     if (path.empty() || !file.open(path))
-        return Extraction::NotWritten;
-    const Extraction extraction = copyCurrentEntry(zip, buffer, options, compressedSize,
-                                                   [&file](const char *data, size_t size) { return file.write(data, size); });
-    if (extraction != Extraction::Written) {
+        return EntryExtraction::NotWritten;
+    const EntryExtraction extraction = copyCurrentEntry(
+        zip, buffer, options, compressedSize, [&file](const char *data, size_t size) { return file.write(data, size); });
+    if (extraction != EntryExtraction::Written) {
         file.abandon();
         return extraction;
     }
     if (!file.close())
         reportDiagnostic(options->diagnostics, "error in writing extracted file\n");
-    return Extraction::Written;
+    return EntryExtraction::Written;
 }
 
 // The current entry read for a content search into `hold`.
-Extraction holdCurrentEntry(unzFile zip, EntryHold &hold, char *buffer, const TSearchOptions *options,
-                            const unz_file_info64 &info)
+EntryExtraction holdCurrentEntry(unzFile zip, EntryHold &hold, char *buffer, const TSearchOptions *options,
+                                 const unz_file_info64 &info)
 {
     hold.start(int64_t(info.uncompressed_size));
-    const Extraction extraction = copyCurrentEntry(zip, buffer, options, int64_t(info.compressed_size),
-                                                   [&hold](const char *data, size_t size) { return hold.put(data, size); });
-    if (extraction != Extraction::Written) {
+    const EntryExtraction extraction = copyCurrentEntry(
+        zip, buffer, options, int64_t(info.compressed_size), [&hold](const char *data, size_t size) { return hold.put(data, size); });
+    if (extraction != EntryExtraction::Written) {
         hold.abandon();
         return extraction;
     }
-    return hold.finish(options->diagnostics) ? Extraction::Written : Extraction::NotWritten;
+    return hold.finish(options->diagnostics) ? EntryExtraction::Written : EntryExtraction::NotWritten;
 }
 
 // minizip does not open an archive whose end record is its first byte: one without entries.
@@ -210,19 +207,13 @@ int searchZipEntries(const QByteArray &archivePath, void *handle, QList<TFileInf
             reportDiagnostic(options->diagnostics, "error %d with zipfile in unzOpenCurrentFilePassword\n", err);
 
         const QString entryName = decodeEntryName(rawName, info.flag);
-        const auto extractTo = [&](const std::string &path) {
-            return extractCurrentEntry(zip, path, copyBuffer, options, int64_t(info.compressed_size));
-        };
         const NestedKind nested = nestedKindOf(options, entryName, 1);
         if (nested != NestedKind::None) {
             // An archive or a document inside: opened, its hits named after this entry.
             if (!contentSearch && matchEntryName(options, entryName))
                 hits.append(TFileInfo{archiveHitName(archivePath, entryName), 0, QString()});
             const EntryWriter write = [&](const std::string &path) {
-                const Extraction extraction = extractTo(path);
-                return extraction == Extraction::Written ? EntryExtraction::Written
-                    : extraction == Extraction::Stopped  ? EntryExtraction::Stopped
-                                                         : EntryExtraction::NotWritten;
+                return extractCurrentEntry(zip, path, copyBuffer, options, int64_t(info.compressed_size));
             };
             const QString hitName = archiveHitName(archivePath, entryName);
             if (searchHeldEntry(nested, entryName, hitName, 1, write, hits, options, place) == EntryExtraction::Stopped)
@@ -231,10 +222,10 @@ int searchZipEntries(const QByteArray &archivePath, void *handle, QList<TFileInf
             if (!contentSearch) {
                 hits.append(TFileInfo{archiveHitName(archivePath, entryName), 0, QString()});
             } else if (!entryName.endsWith(QLatin1Char('/'))) {
-                const Extraction extraction = holdCurrentEntry(zip, hold, copyBuffer, options, info);
-                if (extraction == Extraction::Stopped)
+                const EntryExtraction extraction = holdCurrentEntry(zip, hold, copyBuffer, options, info);
+                if (extraction == EntryExtraction::Stopped)
                     break;
-                if (extraction == Extraction::Written)
+                if (extraction == EntryExtraction::Written)
                     hold.search(options, hits, archiveHitName(archivePath, entryName));
             }
         }

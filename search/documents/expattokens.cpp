@@ -92,7 +92,7 @@ public:
 
     QStringView name() const override
     {
-        return current_ && current_->name >= 0 ? QStringView(names_[size_t(current_->name)].local) : QStringView();
+        return current_ && current_->name >= 0 ? QStringView(names_[size_t(current_->name)]) : QStringView();
     }
 
     QStringView namespaceUri() const override { return {}; }
@@ -119,11 +119,6 @@ public:
     }
 
 private:
-    struct Name
-    {
-        QString local;
-    };
-
     static ExpatTokens *self(void *data) { return static_cast<ExpatTokens *>(data); }
 
     static std::string_view localPart(std::string_view name)
@@ -191,7 +186,7 @@ private:
             return lastName_ = found->second;
         const int index = int(names_.size());
         nameKeys_.emplace_back(name);
-        names_.push_back({QString::fromUtf8(localPart(name))});
+        names_.push_back(QString::fromUtf8(localPart(name)));
         nameIndexes_.emplace(nameKeys_.back(), index);
         return lastName_ = index;
     }
@@ -205,7 +200,7 @@ private:
     bool damaged_ = false;
     bool ended_ = false;
     std::deque<std::string> nameKeys_;   // stable: the map's keys point into them
-    std::vector<Name> names_;
+    std::vector<QString> names_;   // local parts, by index
     std::unordered_map<std::string_view, int> nameIndexes_;
     int lastName_ = -1;
     mutable QString converted_;

@@ -8,7 +8,6 @@
 #include "documents/xmlpart.h"
 #include "documents/zippackage.h"
 
-#include <QStringList>
 #include <QXmlStreamReader>
 
 #include <utility>

@@ -3,6 +3,8 @@
 #include <QDir>
 #include <QFile>
 
+#include <climits>
+#include <cstdio>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -19,6 +21,16 @@ bool directoryKeyOf(int fd, DirectoryKey &key)
         return false;
     key = DirectoryKey{st.st_dev, st.st_ino};
     return true;
+}
+
+std::string resolvedDirectoryPath(int fd)
+{
+    char link[32], path[PATH_MAX];
+    std::snprintf(link, sizeof link, "/proc/self/fd/%d", fd);
+    const ssize_t size = ::readlink(link, path, sizeof path);
+    if (size <= 0 || size_t(size) >= sizeof path || path[0] != '/')
+        return std::string();
+    return std::string(path, size_t(size));
 }
 
 int openDirectoryAt(int dirFd, const char *name, DirectoryKey &key)

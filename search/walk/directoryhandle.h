@@ -44,6 +44,9 @@ int openDirectoryAt(int dirFd, const char *name, DirectoryKey &key);
 // Tells the key of an open directory; false when it cannot be read.
 bool directoryKeyOf(int fd, DirectoryKey &key);
 
+// The path of an open directory with every link resolved; empty when the system cannot tell.
+std::string resolvedDirectoryPath(int fd);
+
 // Opens the directory `place` again, name by name from the nearest enclosing one that keeps its
 // descriptor (see keepsOpen), and checks that it is still the directory of `place.key`: -1 when
 // it is gone, renamed or replaced meanwhile. `Place` has `parent`, `fd`, `name` and `key`.

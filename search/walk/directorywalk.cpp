@@ -2,6 +2,7 @@
 
 #include "walk/dirlisting.h"
 #include "walk/mounttable.h"
+#include "walk/roottrees.h"
 #include "walk/searchoptions.h"
 #include "walk/stoprequest.h"
 
@@ -35,9 +36,11 @@ struct DirectoryWalk::Paths
     QString display;   // "/"-separated, names decoded
 };
 
-DirectoryWalk::DirectoryWalk(TSearchOptions &options, const MountTable &mounts, bool recursive, BatchSink sink)
+DirectoryWalk::DirectoryWalk(TSearchOptions &options, const MountTable &mounts, const RootTrees &trees, bool recursive,
+                             BatchSink sink)
     : options_(options)
     , mounts_(mounts)
+    , trees_(trees)
     , recursive_(recursive)
     , sink_(std::move(sink))
     , entries_(options, [this](QList<TFileInfo> &hits) { sink_(batchDir_, hits); })
@@ -71,8 +74,8 @@ bool DirectoryWalk::mayEnter(const Frame &frame, bool throughLink) const
     }
     if (roots_.count(frame.key))
         return false;       // an earlier root, met again
-    if (throughLink && entered_.count(frame.key))
-        return false;       // a link into what this search has searched already
+    if (throughLink && (entered_.count(frame.key) || trees_.reachesWithoutLinks(frame.fd)))
+        return false;       // a link into what this search searches anyway
     return frame.key.device == frame.parent->key.device
            || !mounts_.isPseudoFileSystem(frame.key.device, frame.fd);
 }

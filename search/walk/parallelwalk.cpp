@@ -5,6 +5,7 @@
 #include "walk/dirlisting.h"
 #include "walk/entrysearch.h"
 #include "walk/mounttable.h"
+#include "walk/roottrees.h"
 #include "walk/stoprequest.h"
 
 #include <QDir>
@@ -200,6 +201,8 @@ void ParallelWalk::Worker::enter(Node &node)
                  && (key.device == node.parent->key.device || !walk_.mounts_.isPseudoFileSystem(key.device, fd));
     for (const Node *a = node.parent; a && enter; a = a->parent)
         enter = !(a->key == key);   // a cycle
+    if (enter && node.throughLink)
+        enter = !walk_.trees_.reachesWithoutLinks(fd);   // searched under its own path
     if (!enter) {
         ::close(fd);
         skip(node);
@@ -364,10 +367,11 @@ void ParallelWalk::Worker::handOver(QList<TFileInfo> &hits)
         walk_.progress_.notify_one();
 }
 
-ParallelWalk::ParallelWalk(const TSearchOptions &options, const MountTable &mounts, bool recursive,
-                           unsigned workers, BatchSink sink)
+ParallelWalk::ParallelWalk(const TSearchOptions &options, const MountTable &mounts, const RootTrees &trees,
+                           bool recursive, unsigned workers, BatchSink sink)
     : options_(options)
     , mounts_(mounts)
+    , trees_(trees)
     , recursive_(recursive)
     , sink_(std::move(sink))
     , workerOptions_(options)

@@ -16,6 +16,7 @@
 #include <vector>
 
 class MountTable;
+class RootTrees;
 
 // The walk of DirectoryWalk spread over several worker threads, with the same batches in the
 // same order. Workers take jobs from one shared stack: "enter directory D" (open, list, make
@@ -32,8 +33,8 @@ public:
 
     // `options` is copied for each worker, which makes its own content search and extraction
     // files (numbered after the first worker's).
-    ParallelWalk(const TSearchOptions &options, const MountTable &mounts, bool recursive, unsigned workers,
-                 BatchSink sink);
+    ParallelWalk(const TSearchOptions &options, const MountTable &mounts, const RootTrees &trees, bool recursive,
+                 unsigned workers, BatchSink sink);
     ~ParallelWalk();
     ParallelWalk(const ParallelWalk &) = delete;
     ParallelWalk &operator=(const ParallelWalk &) = delete;
@@ -83,6 +84,7 @@ private:
 
     const TSearchOptions &options_;
     const MountTable &mounts_;
+    const RootTrees &trees_;
     const bool recursive_;
     BatchSink sink_;
     TSearchOptions workerOptions_;   // the options the workers copy (diagnostics serialized)

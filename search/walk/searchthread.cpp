@@ -7,6 +7,7 @@
 #include "walk/directorywalk.h"
 #include "walk/mounttable.h"
 #include "walk/parallelwalk.h"
+#include "walk/roottrees.h"
 
 #include <QTextCodec>
 
@@ -75,6 +76,10 @@ void searchThread::stopSearch()
 void searchThread::run()
 {
     const MountTable mounts = MountTable::load();
+    QStringList rootPaths;
+    for (const QDir &dir : qAsConst(dirList))
+        rootPaths << dir.absolutePath();
+    const RootTrees trees(rootPaths);
     const auto send = [this](const QString &dirName, QList<TFileInfo> &hits) { emit PushGotFiles(dirName, hits); };
     const auto searchRoots = [this](auto &walk) {
         for (const QDir &dir : qAsConst(dirList)) {
@@ -84,7 +89,7 @@ void searchThread::run()
         }
     };
     if (workerCount > 1) {
-        ParallelWalk walk(*options, mounts, recursive, unsigned(workerCount), send);
+        ParallelWalk walk(*options, mounts, trees, recursive, unsigned(workerCount), send);
         searchRoots(walk);
     } else {
         // One content search for the whole run: its plan is made once, not once per file.
@@ -94,7 +99,7 @@ void searchThread::run()
         options->contentSearch = content.get();
         // One extraction place for the whole run: its files stay locked until the run ends.
         options->extraction = std::make_shared<ExtractionPlace>(options->tempDir);
-        DirectoryWalk walk(*options, mounts, recursive, send);
+        DirectoryWalk walk(*options, mounts, trees, recursive, send);
         searchRoots(walk);
         options->contentSearch = nullptr;
         options->extraction.reset();   // unlocks, and removes any uniquely named file

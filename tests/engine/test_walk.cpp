@@ -114,6 +114,9 @@ private slots:
             {"R/.hidden-match", "R/.hiddendir/match-inside", "R/real/match-real", "outside/match-outside",
              "R/link-match -> R/real/match-real", "R/linked -> outside"},
             {"R"}, "match", all, "", {"R/linked/match-outside", "R/real/match-real"});
+        row("a folder linked to is searched once, under its own path",
+            {"R/a -> R/real", "R/b -> R/a", "R/real/sub/match", "S/to-r -> R/real", "R/l -> R/.h", "R/.h/match-h"},
+            {"S", "R"}, "match", all, "", {"R/l/match-h", "R/real/sub/match"});
         row("link cycles end", {"R/a/b/match", "R/a/b/up -> R", "R/a/self -> ."}, {"R"}, "match", all, "", {"R/a/b/match"});
         const QList<QByteArray> nested{"R/sub/match-sub", "R/match-r", "S/match-s"};
         const QList<QByteArray> inR{"R/match-r", "R/sub/match-sub"};

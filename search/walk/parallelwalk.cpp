@@ -107,8 +107,7 @@ public:
             EntrySearch entries(options_, [this](QList<TFileInfo> &hits) { handOver(hits); });
             entries_ = &entries;
             Job job;
-            bool hadJob = false;
-            while ((hadJob = walk_.takeJob(job, hadJob))) {
+            while (walk_.takeJob(job, end_)) {
                 if (job.part < 0)
                     enter(*job.node);
                 else
@@ -134,6 +133,11 @@ private:
     EntrySearch *entries_ = nullptr;
     Node *partNode_ = nullptr;   // the part being searched
     size_t part_ = 0;
+    // The end of the job just done, run by takeJob with the lock held for the next one.
+    std::function<JobEnd()> end_;
+    std::vector<Job> newJobs_;      // a listing's jobs, and its name hits, for its end
+    QList<TFileInfo> nameHits_;
+    QList<TFileInfo> partHits_;     // a part's last hits, for its end
 };
 
 std::string ParallelWalk::Worker::rawPathOf(const Node &node) const
@@ -164,15 +168,11 @@ int ParallelWalk::Worker::borrowFd(const Node &node, bool &own) const
 
 void ParallelWalk::Worker::skip(Node &node)
 {
-    bool wake = false;
-    {
-        std::lock_guard<std::mutex> lock(walk_.mutex_);
+    end_ = [this, &node] {
         node.state = Node::State::Skipped;
-        wake = walk_.finishOne(node.parent);
-        wake = walk_.awaits(&node) || wake;
-    }
-    if (wake)
-        walk_.progress_.notify_one();
+        const bool wake = walk_.finishOne(node.parent);
+        return JobEnd{walk_.awaits(&node) || wake, 0};
+    };
 }
 
 void ParallelWalk::Worker::enter(Node &node)
@@ -211,14 +211,10 @@ void ParallelWalk::Worker::enter(Node &node)
     if (node.throughLink && node.state == Node::State::Waiting) {
         // Whether a directory with this key came earlier is known once the reorder reaches it.
         ::close(fd);
-        bool wake = false;
-        {
-            std::lock_guard<std::mutex> lock(walk_.mutex_);
+        end_ = [this, &node] {
             node.state = Node::State::Deciding;
-            wake = walk_.awaits(&node);
-        }
-        if (wake)
-            walk_.progress_.notify_one();
+            return JobEnd{walk_.awaits(&node), 0};
+        };
         return;
     }
     list(node, fd);
@@ -243,8 +239,10 @@ void ParallelWalk::Worker::list(Node &node, int fd)
     if (options.archives)
         node.archives = node.listing.archivePassEntries();
     node.listingBytes = qint64(node.listing.entries().size()) * 48;
-    std::vector<Job> jobs;
-    QList<TFileInfo> nameHits;   // of part 0, published with the listing
+    std::vector<Job> &jobs = newJobs_;
+    jobs.clear();
+    QList<TFileInfo> &nameHits = nameHits_;   // of part 0, published with the listing
+    nameHits.clear();
     if (options.grepText.isEmpty()) {
         // Names alone: the file pass costs less than a job; it is done here.
         if (!node.files.empty()) {
@@ -277,14 +275,13 @@ void ParallelWalk::Worker::list(Node &node, int fd)
     node.nodeBytes = qint64(sizeof(Node) + node.name.capacity() + node.children.capacity() * sizeof(void *)
                             + node.parts.capacity() * sizeof(Part));
 
-    bool wakeReorder = false;
-    unsigned idleWorkers = 0;
-    {
-        std::lock_guard<std::mutex> lock(walk_.mutex_);
+    end_ = [this, &node, keep, fd, newJobs, nameHitBytes] {
+        std::vector<Job> &jobs = newJobs_;
+        QList<TFileInfo> &nameHits = nameHits_;
         node.fd = keep ? fd : -1;
         node.unfinished = 1 + unsigned(newJobs);
         walk_.heldBytes_ += node.listingBytes + node.nodeBytes + nameHitBytes;
-        if (node.fileParts && options.grepText.isEmpty()) {
+        if (node.fileParts && walk_.options_.grepText.isEmpty()) {
             if (!nameHits.isEmpty())
                 node.parts[0].pieces.push_back(std::move(nameHits));
             node.parts[0].done = true;
@@ -295,18 +292,9 @@ void ParallelWalk::Worker::list(Node &node, int fd)
         for (auto it = node.children.rbegin(); it != node.children.rend(); ++it)
             walk_.jobs_.push_back(Job{it->get(), -1});
         node.state = Node::State::Listed;
-        wakeReorder = walk_.finishOne(&node);
-        wakeReorder = walk_.awaits(&node) || wakeReorder;
-        idleWorkers = walk_.idle_;
-    }
-    if (wakeReorder)
-        walk_.progress_.notify_one();
-    if (idleWorkers > 0 && newJobs > 0) {
-        if (newJobs == 1)
-            walk_.workReady_.notify_one();
-        else
-            walk_.workReady_.notify_all();
-    }
+        const bool wake = walk_.finishOne(&node);
+        return JobEnd{walk_.awaits(&node) || wake, newJobs};
+    };
 }
 
 void ParallelWalk::Worker::searchPart(Node &node, size_t part)
@@ -333,20 +321,18 @@ void ParallelWalk::Worker::searchPart(Node &node, size_t part)
     }
     // The part's last hits, its end and the directory's count, in one step.
     const qint64 bytes = hits.isEmpty() ? 0 : heldBytesOf(hits);
-    bool wake = false;
-    {
-        std::lock_guard<std::mutex> lock(walk_.mutex_);
+    partHits_ = std::move(hits);
+    end_ = [this, &node, part, bytes] {
         Part &done = node.parts[part];
-        if (!hits.isEmpty()) {
-            done.pieces.push_back(std::move(hits));
+        if (!partHits_.isEmpty()) {
+            done.pieces.push_back(std::move(partHits_));
+            partHits_ = QList<TFileInfo>();
             walk_.heldBytes_ += bytes;
         }
         done.done = true;
-        wake = walk_.awaits(&node, int(part));
-        wake = walk_.finishOne(&node) || wake;
-    }
-    if (wake)
-        walk_.progress_.notify_one();
+        const bool wake = walk_.awaits(&node, int(part));
+        return JobEnd{walk_.finishOne(&node) || wake, 0};
+    };
 }
 
 // Hands hits past the batch bound to the reorder while the part goes on.
@@ -355,7 +341,7 @@ void ParallelWalk::Worker::handOver(QList<TFileInfo> &hits)
     const qint64 bytes = hits.isEmpty() ? 0 : heldBytesOf(hits);
     bool wake = false;
     {
-        std::lock_guard<std::mutex> lock(walk_.mutex_);
+        std::lock_guard<SpinningMutex> lock(walk_.mutex_);
         if (!hits.isEmpty()) {
             partNode_->parts[part_].pieces.push_back(std::move(hits));
             walk_.heldBytes_ += bytes;
@@ -398,7 +384,7 @@ ParallelWalk::ParallelWalk(const TSearchOptions &options, const MountTable &moun
 ParallelWalk::~ParallelWalk()
 {
     {
-        std::unique_lock<std::mutex> lock(mutex_);
+        std::unique_lock<SpinningMutex> lock(mutex_);
         quitting_ = true;
         workReady_.notify_all();
     }
@@ -418,26 +404,45 @@ bool ParallelWalk::mayTake(const Job &job) const
     return false;
 }
 
-bool ParallelWalk::takeJob(Job &job, bool previousDone)
+bool ParallelWalk::takeJob(Job &job, std::function<JobEnd()> &endPrevious)
 {
-    std::unique_lock<std::mutex> lock(mutex_);
-    if (previousDone) {
+    std::unique_lock<SpinningMutex> lock(mutex_);
+    JobEnd ended;
+    if (endPrevious) {
+        ended = endPrevious();
+        endPrevious = nullptr;
         --busy_;
         if (stopping_)
             progress_.notify_one();   // stopWorkers waits for the last job
     }
     for (;;) {
-        if (quitting_)
+        if (quitting_) {
+            if (ended.wakeReorder)
+                progress_.notify_one();
             return false;
+        }
         if (!stopping_) {
             for (auto it = jobs_.rbegin(); it != jobs_.rend(); ++it) {
                 if (mayTake(*it)) {
                     job = *it;
                     jobs_.erase(std::next(it).base());
                     ++busy_;
+                    // This worker takes one of the jobs it made; idle ones are told of the rest.
+                    const size_t forOthers = idle_ > 0 && ended.newJobs > 1 ? ended.newJobs - 1 : 0;
+                    lock.unlock();
+                    if (ended.wakeReorder)
+                        progress_.notify_one();
+                    if (forOthers == 1)
+                        workReady_.notify_one();
+                    else if (forOthers > 1)
+                        workReady_.notify_all();
                     return true;
                 }
             }
+        }
+        if (ended.wakeReorder) {
+            ended.wakeReorder = false;
+            progress_.notify_one();
         }
         if (reorderOwed_) {
             reorderOwed_ = false;   // nothing else will come soon: the reorder is told now
@@ -502,7 +507,7 @@ void ParallelWalk::searchRoot(const QString &absolutePath)
     root->key = opened.key;
     root->fd = opened.fd;
     root->state = Node::State::Entering;
-    std::unique_lock<std::mutex> lock(mutex_);
+    std::unique_lock<SpinningMutex> lock(mutex_);
     rootPath_ = opened.raw.toStdString();
     rootDisplay_ = opened.display;
     roots_.insert(root->key);
@@ -524,7 +529,7 @@ void ParallelWalk::searchRoot(const QString &absolutePath)
 }
 
 // Sends the batches in post-order: a directory's once those of all its subdirectories are sent.
-void ParallelWalk::reorder(Node &root, std::unique_lock<std::mutex> &lock)
+void ParallelWalk::reorder(Node &root, std::unique_lock<SpinningMutex> &lock)
 {
     struct Visit
     {
@@ -534,6 +539,14 @@ void ParallelWalk::reorder(Node &root, std::unique_lock<std::mutex> &lock)
     std::vector<Visit> path{Visit{&root, 0}};
     QList<TFileInfo> pending;   // the next batch, gathered from the parts of the directory
     qint64 pendingText = 0;
+    // Sent directories are freed a few dozen at a time with the lock released: the workers
+    // need it far more often than this thread, and freeing memory that they allocated is slow.
+    std::vector<std::unique_ptr<Node>> sent;
+    const auto freeSent = [&] {
+        lock.unlock();
+        sent.clear();
+        lock.lock();
+    };
     while (!path.empty()) {
         if (searchStopRequested()) {
             stopping_ = true;
@@ -594,14 +607,17 @@ void ParallelWalk::reorder(Node &root, std::unique_lock<std::mutex> &lock)
         heldBytes_ -= node.nodeBytes;
         node.nodeBytes = 0;
         path.pop_back();
-        if (!path.empty())
-            path.back().node->children[path.back().nextChild - 1].reset();
+        if (!path.empty()) {
+            sent.push_back(std::move(path.back().node->children[path.back().nextChild - 1]));
+            if (sent.size() >= 64)
+                freeSent();
+        }
     }
 }
 
 // Moves the finished hits of the node's parts, in order, into batches; true when all are in.
 bool ParallelWalk::emitParts(Node &node, QList<TFileInfo> &pending, qint64 &pendingText,
-                             std::unique_lock<std::mutex> &lock)
+                             std::unique_lock<SpinningMutex> &lock)
 {
     while (node.nextPart < node.parts.size()) {
         Part &part = node.parts[node.nextPart];
@@ -630,8 +646,12 @@ bool ParallelWalk::emitParts(Node &node, QList<TFileInfo> &pending, qint64 &pend
     return true;
 }
 
-void ParallelWalk::send(Node &node, QList<TFileInfo> &hits, std::unique_lock<std::mutex> &lock)
+void ParallelWalk::send(Node &node, QList<TFileInfo> &hits, std::unique_lock<SpinningMutex> &lock)
 {
+    QList<TFileInfo> batch = std::move(hits);
+    hits = QList<TFileInfo>();
+    // Names and parents of a listed directory do not change, and only this thread frees it.
+    lock.unlock();
     std::vector<const Node *> chain;
     for (const Node *n = &node; n->parent; n = n->parent)
         chain.push_back(n);
@@ -644,16 +664,13 @@ void ParallelWalk::send(Node &node, QList<TFileInfo> &hits, std::unique_lock<std
         tail.erase(0, 1);
     // Decoding the names joined gives the names decoded and joined: '/' ends any broken sequence.
     const QString dirName = QDir::toNativeSeparators(rootDisplay_ + QFile::decodeName(QByteArray::fromStdString(tail)));
-    QList<TFileInfo> batch = std::move(hits);
-    hits = QList<TFileInfo>();
-    lock.unlock();
     if (!searchStopRequested())
         sink_(dirName, batch);
     lock.lock();
 }
 
 // Asks every worker to stop and waits until none runs a job; the tree is then the caller's.
-void ParallelWalk::stopWorkers(std::unique_lock<std::mutex> &lock)
+void ParallelWalk::stopWorkers(std::unique_lock<SpinningMutex> &lock)
 {
     stopping_ = true;
     jobs_.clear();

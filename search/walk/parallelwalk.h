@@ -1,6 +1,7 @@
 #pragma once
 
 #include "walk/directorywalk.h"
+#include "walk/spinningmutex.h"
 #include "walk/searchoptions.h"
 
 #include <QString>
@@ -8,6 +9,7 @@
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <sys/types.h>
@@ -63,13 +65,20 @@ private:
     class Worker;
 
     // Reorder side (calling thread).
-    void reorder(Node &root, std::unique_lock<std::mutex> &lock);
-    bool emitParts(Node &node, QList<TFileInfo> &pending, qint64 &pendingText, std::unique_lock<std::mutex> &lock);
-    void send(Node &node, QList<TFileInfo> &hits, std::unique_lock<std::mutex> &lock);
-    void stopWorkers(std::unique_lock<std::mutex> &lock);
+    void reorder(Node &root, std::unique_lock<SpinningMutex> &lock);
+    bool emitParts(Node &node, QList<TFileInfo> &pending, qint64 &pendingText, std::unique_lock<SpinningMutex> &lock);
+    void send(Node &node, QList<TFileInfo> &hits, std::unique_lock<SpinningMutex> &lock);
+    void stopWorkers(std::unique_lock<SpinningMutex> &lock);
 
     // Worker side.
-    bool takeJob(Job &job, bool previousDone);   // false: the walk ends
+    // What the end of a job asks for: a wake-up of the reorder, and how many jobs it added.
+    struct JobEnd
+    {
+        bool wakeReorder = false;
+        size_t newJobs = 0;
+    };
+    // Ends the previous job (if any) and takes the next under one lock; false: the walk ends.
+    bool takeJob(Job &job, std::function<JobEnd()> &endPrevious);
     bool mayTake(const Job &job) const;
     // With the lock held: counts one piece of work of `node` done; true when the reorder
     // waits for that (a directory it waits for has all its work done).
@@ -92,9 +101,9 @@ private:
     std::vector<std::thread> threads_;
     std::atomic<bool> stopFlag_{false};      // the workers' stop request (see stoprequest.h)
 
-    std::mutex mutex_;                       // guards everything below and the tree's states
-    std::condition_variable workReady_;      // for workers: a job, or the end
-    std::condition_variable progress_;       // for the reorder: a directory or part changed
+    SpinningMutex mutex_;                     // guards everything below and the tree's states
+    std::condition_variable_any workReady_;     // for workers: a job, or the end
+    std::condition_variable_any progress_;     // for the reorder: a directory or part changed
     std::vector<Job> jobs_;                  // a stack: the earliest job in post-order on top
     unsigned busy_ = 0;                      // jobs running
     unsigned idle_ = 0;                      // workers waiting for a job

@@ -49,8 +49,9 @@ QString tr(const char *text)
 
 bool WildcardPattern::CharSet::contains(char32_t c) const
 {
-    // A set ignores case as a regular expression does: any case form of the character counts.
-    const char32_t forms[] = {c, fold(c), QChar::toLower(c), QChar::toUpper(c)};
+    // A set ignores case as a regular expression does: any case form of the character counts
+    // (the Kelvin sign K folds to 'k', whose capital 'K' a range A-Z holds).
+    const char32_t forms[] = {c, fold(c), QChar::toLower(c), QChar::toUpper(c), QChar::toUpper(fold(c))};
     for (const auto &range : ranges) {
         for (const char32_t form : forms) {
             if (form >= range.first && form <= range.second)
@@ -108,7 +109,47 @@ bool WildcardPattern::parse(const QString &text, WildcardPattern &pattern, QStri
             pattern.tokens_.push_back(Token{Token::Literal, fold(c)});
         }
     }
+    pattern.findAsciiShape();
     return true;
+}
+
+void WildcardPattern::findAsciiShape()
+{
+    size_t first = 0, last = tokens_.size();
+    leadingStar_ = first < last && tokens_[first].kind == Token::AnyRun;
+    first += leadingStar_ ? 1 : 0;
+    trailingStar_ = first < last && tokens_[last - 1].kind == Token::AnyRun;
+    last -= trailingStar_ ? 1 : 0;
+    asciiLiteral_.clear();
+    for (size_t t = first; t < last; ++t) {
+        if (tokens_[t].kind != Token::Literal || tokens_[t].folded >= 0x80)
+            return;
+        asciiLiteral_ += char(tokens_[t].folded);
+    }
+    asciiShape_ = true;
+}
+
+bool WildcardPattern::matchesAsciiShape(std::string_view name) const
+{
+    const std::string_view literal = asciiLiteral_;
+    if (name.size() < literal.size())
+        return false;
+    const auto equalAt = [&](size_t at) {
+        for (size_t i = 0; i < literal.size(); ++i) {
+            if (char(fold((unsigned char)name[at + i])) != literal[i])
+                return false;
+        }
+        return true;
+    };
+    if (!leadingStar_)
+        return equalAt(0) && (trailingStar_ || name.size() == literal.size());
+    if (!trailingStar_)
+        return equalAt(name.size() - literal.size());
+    for (size_t at = 0; at + literal.size() <= name.size(); ++at) {
+        if (equalAt(at))
+            return true;
+    }
+    return false;
 }
 
 bool WildcardPattern::tokenMatches(const Token &token, char32_t c) const
@@ -161,7 +202,7 @@ bool WildcardPattern::matches(QStringView name) const
 bool WildcardPattern::matchesBytes(std::string_view name) const
 {
     if (isAscii(name))
-        return matchCodePoints(AsciiName{name}, name.size());
+        return asciiShape_ ? matchesAsciiShape(name) : matchCodePoints(AsciiName{name}, name.size());
     return matches(QString::fromUtf8(name.data(), qsizetype(name.size())));
 }
 

@@ -3,6 +3,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -37,10 +38,17 @@ private:
     };
     template<typename Name>
     bool matchCodePoints(const Name &name, size_t length) const;
+    // Most patterns are a run of letters with a star before, after or around it ("config" as
+    // "*config*", "*.txt"); for those an ASCII name is compared bytewise.
+    void findAsciiShape();
+    bool matchesAsciiShape(std::string_view name) const;
     bool tokenMatches(const Token &token, char32_t c) const;
 
     std::vector<Token> tokens_;
     std::vector<CharSet> sets_;
+    bool asciiShape_ = false;
+    bool leadingStar_ = false, trailingStar_ = false;
+    std::string asciiLiteral_;   // folded
 };
 
 // The name filters of one search: a name matches when one of them matches it whole.

@@ -9,7 +9,7 @@
 
 namespace {
 
-constexpr int64_t windowSize = 64 * 1024;
+constexpr int64_t windowSize = 4 * 1024;
 
 struct Window {
     int64_t start = -1;

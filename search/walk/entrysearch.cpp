@@ -109,6 +109,8 @@ void EntrySearch::searchArchives(const EntryPlace &place, Entries::const_iterato
             return;
         const DirListing::Entry &entry = **it;
         const std::string_view raw = place.listing.rawNameView(entry);
+        if (!archiveMayHaveHits(raw, &options_))
+            continue;
         const std::string fullPath = joinedRaw(place.rawPath, raw);
         beginFile(place, raw, entry, hits.size(), TFileInfo::Kind::Archive);
         searchArchiveFile(openablePath(place, fullPath, raw), hits, &options_);

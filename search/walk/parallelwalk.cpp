@@ -12,7 +12,6 @@
 #include <QFile>
 
 #include <chrono>
-#include <deque>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -34,7 +33,10 @@ constexpr auto stopPoll = std::chrono::milliseconds(10);
 // One hit list of a directory in the making: a run of its files or one archive.
 struct Part
 {
-    std::deque<QList<TFileInfo>> pieces;   // finished hits, in order, not yet taken by the reorder
+    // Finished hits, in order; those from `taken` on are not yet taken by the reorder. (A vector:
+    // most parts have no hits, and an empty deque allocates.)
+    std::vector<QList<TFileInfo>> pieces;
+    size_t taken = 0;
     bool done = false;
 };
 
@@ -621,9 +623,12 @@ bool ParallelWalk::emitParts(Node &node, QList<TFileInfo> &pending, qint64 &pend
 {
     while (node.nextPart < node.parts.size()) {
         Part &part = node.parts[node.nextPart];
-        while (!part.pieces.empty()) {
-            QList<TFileInfo> piece = std::move(part.pieces.front());
-            part.pieces.pop_front();
+        while (part.taken < part.pieces.size()) {
+            QList<TFileInfo> piece = std::move(part.pieces[part.taken++]);
+            if (part.taken == part.pieces.size()) {
+                part.pieces.clear();
+                part.taken = 0;
+            }
             const qint64 pieceBytes = heldBytesOf(piece);
             if (heldBytes_ >= heldBytesBound)
                 workReady_.notify_all();   // it was past the bound: workers waiting for room may go on

@@ -4,6 +4,7 @@
 #include "archive/entryhold.h"
 #include "archive/extractionfile.h"
 #include "archive/extractionplace.h"
+#include "archive/gzipinput.h"
 #include "archive/nestedentry.h"
 #include "archive/regularfile.h"
 #include "archive/utf8localescope.h"
@@ -30,10 +31,13 @@ constexpr int64_t stopCheckBytes = int64_t(2) << 20;
 
 // The archive file, read through our own calls: only a regular file is opened, and a stop
 // request ends even a read that libarchive makes on its own (skipping, a solid block).
+// A gzip file comes to libarchive inflated already (gzipinput.h): libarchive then reads it as
+// uncompressed data and cannot skip or seek in it.
 struct Input
 {
     int fd = -1;
     std::vector<char> block = std::vector<char>(inputBlockSize);
+    std::unique_ptr<GzipInput> gzip;
 };
 
 la_ssize_t readInput(struct archive *reader, void *data, const void **block)
@@ -44,6 +48,12 @@ la_ssize_t readInput(struct archive *reader, void *data, const void **block)
         return -1;
     }
     *block = input->block.data();
+    if (input->gzip) {
+        const int64_t n = input->gzip->read(input->block.data(), input->block.size());
+        if (n < 0)
+            archive_set_error(reader, EINVAL, "%s", input->gzip->error().c_str());
+        return la_ssize_t(n);
+    }
     const int64_t n = readRegularFile(input->fd, input->block.data(), input->block.size());
     if (n < 0)
         archive_set_error(reader, errno, "read error");
@@ -52,6 +62,8 @@ la_ssize_t readInput(struct archive *reader, void *data, const void **block)
 
 la_int64_t skipInput(struct archive *, void *data, la_int64_t request)
 {
+    if (static_cast<Input *>(data)->gzip)
+        return 0;   // libarchive reads through instead
     const int fd = static_cast<Input *>(data)->fd;
     const int64_t from = regularFileOffset(fd);
     const int64_t to = from < 0 ? -1 : skipInRegularFile(fd, request);
@@ -117,6 +129,11 @@ private:
     enum class Pass { Done, Stopped, PastLimits, Failed };
     Pass readData(const DataSink &put);
     void reportError(const char *what);
+    // Of the archive file, for the limit on how far an entry may expand.
+    int64_t compressedBytesRead() const
+    {
+        return input_.gzip ? input_.gzip->compressedBytesRead() : archive_filter_bytes(reader_, -1);
+    }
 
     const PackedArchive &archive_;
     QList<TFileInfo> &hits_;
@@ -157,7 +174,10 @@ bool PackedReader::open(bool compressedFile)
         archive_read_support_format_rar(reader_);
         archive_read_support_format_rar5(reader_);
     }
-    archive_read_set_seek_callback(reader_, seekInput);
+    if (GzipInput::startsWithGzip(input_.fd))
+        input_.gzip = std::make_unique<GzipInput>(input_.fd);
+    else
+        archive_read_set_seek_callback(reader_, seekInput);
     if (archive_read_open2(reader_, &input_, nullptr, readInput, skipInput, nullptr) != ARCHIVE_OK) {
         reportError("cannot be read");
         return false;
@@ -177,7 +197,7 @@ void PackedReader::reportError(const char *what)
 PackedReader::Pass PackedReader::readData(const DataSink &put)
 {
     static const char zeros[4096] = {};
-    const int64_t compressedStart = archive_filter_bytes(reader_, -1);
+    const int64_t compressedStart = compressedBytesRead();
     int64_t expanded = 0;
     int64_t sinceCheck = 0;
     for (;;) {
@@ -196,7 +216,7 @@ PackedReader::Pass PackedReader::readData(const DataSink &put)
         // A hole of a sparse entry reads as zeros.
         const int64_t hole = offset > expanded ? offset - expanded : 0;
         const int64_t grown = hole + int64_t(size);
-        if (options_->archiveLimits.exceeded(expanded + grown, archive_filter_bytes(reader_, -1) - compressedStart)) {
+        if (options_->archiveLimits.exceeded(expanded + grown, compressedBytesRead() - compressedStart)) {
             broken_ = true;
             reportDiagnostic(options_->diagnostics,
                              "%s: an entry expands past the limit; the rest of the archive is left\n",
@@ -224,7 +244,7 @@ bool PackedReader::skipRest()
     // Uncompressed tar, cpio and ISO skip by seeking; anything compressed is read through, so
     // that a stop or an entry past the limits is seen on the way.
     const int format = archive_format(reader_) & ARCHIVE_FORMAT_BASE_MASK;
-    const bool seeks = archive_filter_code(reader_, 0) == ARCHIVE_FILTER_NONE
+    const bool seeks = !input_.gzip && archive_filter_code(reader_, 0) == ARCHIVE_FILTER_NONE
         && (format == ARCHIVE_FORMAT_TAR || format == ARCHIVE_FORMAT_CPIO || format == ARCHIVE_FORMAT_ISO9660);
     if (seeks)
         return true;   // the next header read moves past the data
@@ -283,7 +303,7 @@ void PackedReader::search(const QString &singleEntry)
             reportError("is damaged");
             break;
         }
-        if (!singleEntry.isEmpty() && archive_filter_count(reader_) < 2) {
+        if (!singleEntry.isEmpty() && !input_.gzip && archive_filter_count(reader_) < 2) {
             reportDiagnostic(options_->diagnostics, "%s is not compressed\n", diagnosticName_.constData());
             break;
         }

@@ -3,6 +3,8 @@
 // limits and the stop, with fixtures made by the tools Debian ships (7zip, tar, gzip, bzip2, xz,
 // zstd, xorriso, gcab, cpio, zip) or written here.
 #include "archivetesthelpers.h"
+#include "archive/gzipinput.h"
+#include "archive/regularfile.h"
 #include "content/grepfile.h"
 #include "walk/searchthread.h"
 
@@ -38,11 +40,22 @@ QString runTool(const QString &dir, const QString &program, const QStringList &a
     return QString();
 }
 
-// One gzip member holding `data`.
-QByteArray gzipped(const QByteArray &data)
+// One gzip member holding `data`; with `named`, its header carries a name, a comment, an extra
+// field and its own check sum.
+QByteArray gzipped(const QByteArray &data, bool named = false)
 {
     z_stream z = {};
     deflateInit2(&z, 9, Z_DEFLATED, 15 + 16, 9, Z_DEFAULT_STRATEGY);
+    char name[] = "note.txt", comment[] = "a comment";
+    Bytef extra[] = {'a', 'b', 2, 0, 'x', 'y'};
+    gz_header header = {};
+    header.name = reinterpret_cast<Bytef *>(name);
+    header.comment = reinterpret_cast<Bytef *>(comment);
+    header.extra = extra;
+    header.extra_len = sizeof extra;
+    header.hcrc = 1;
+    if (named)
+        deflateSetHeader(&z, &header);
     QByteArray out(int(deflateBound(&z, uLong(data.size()))) + 32, '\0');
     z.next_in = reinterpret_cast<Bytef *>(const_cast<char *>(data.constData()));
     z.avail_in = uInt(data.size());
@@ -317,6 +330,50 @@ private slots:
         QVERIFY2(!hits.join(' ').contains("x.bin"), qPrintable(hits.join(' ')));
         const QByteArray said = content.messages();
         QVERIFY(said.count('\n') == 1 && said.contains("limit"));
+    }
+
+    // gzip members are inflated as zlib inflates them, one after another; damage is an error.
+    void gzipMembers_data()
+    {
+        QTest::addColumn<QByteArray>("file");
+        QTest::addColumn<QByteArray>("inflated");   // all of it, or what comes before the error
+        QTest::addColumn<bool>("damaged");
+        QByteArray big;
+        for (int i = 0; big.size() < (3 << 20); ++i)
+            big += "line " + QByteArray::number(i * 7919 % 100003) + " of some text\n";
+        const QByteArray a = "first member\n", b = "second member\n";
+        QTest::newRow("one") << gzipped(a) << a << false;
+        QTest::newRow("a header with name, comment, extra field") << gzipped(a, true) << a << false;
+        QTest::newRow("members one after another") << gzipped(a) + gzipped("") + gzipped(b, true) << a + b << false;
+        QTest::newRow("members across input blocks") << gzipped(big) + gzipped(big) << big + big << false;
+        QTest::newRow("what follows the last member is left") << gzipped(a) + "not gzip" << a << false;
+        QByteArray crc = gzipped(big), size = crc, cut = crc;
+        crc[crc.size() - 8] = char(crc[crc.size() - 8] ^ 1);
+        size[size.size() - 1] = char(size[size.size() - 1] ^ 1);
+        cut.chop(cut.size() / 2);
+        QTest::newRow("wrong check sum") << crc << big << true;
+        QTest::newRow("wrong length") << size << big << true;
+        QTest::newRow("cut short") << cut << big << true;
+        QTest::newRow("cut in its trailer") << gzipped(a).chopped(3) << a << true;
+    }
+
+    void gzipMembers()
+    {
+        QFETCH(QByteArray, file);
+        QFETCH(QByteArray, inflated);
+        QFETCH(bool, damaged);
+        int64_t size = 0;
+        const int fd = openRegularFile(QFile::encodeName(tree.file("gzip/member.gz", file)).constData(), size);
+        QVERIFY(fd >= 0 && GzipInput::startsWithGzip(fd));
+        GzipInput input(fd);
+        QByteArray out;
+        char block[40000];   // not a divisor of the input block
+        int64_t n = 0;
+        while ((n = input.read(block, sizeof block)) > 0)
+            out.append(block, int(n));
+        closeRegularFile(fd);
+        QCOMPARE(n == -1, damaged);
+        QVERIFY(damaged ? inflated.startsWith(out) && !input.error().empty() : out == inflated);
     }
 
     // Damaged copies of every archive made above: no crash, no hang, no stray hit names.

@@ -107,8 +107,13 @@ int64_t GzipInput::read(char *out, size_t size)
             return fail("gzip checksum or length mismatch");
         if (result < 0 || result == ISAL_NEED_DICT)
             return fail("damaged gzip data");
-        if (s.avail_in == inBefore && s.avail_out == outBefore && s.block_state != ISAL_BLOCK_FINISH && !have(inBefore + 1))
-            return error_.empty() ? fail("truncated gzip input") : -1;   // it needs more than the file has
+        if (s.avail_in == inBefore && s.avail_out == outBefore && s.block_state != ISAL_BLOCK_FINISH) {
+            // Nothing taken, nothing given: it needs more input than it has.
+            if (inBefore >= in_.size())
+                return fail("damaged gzip data");
+            if (!have(inBefore + 1))
+                return error_.empty() ? fail("truncated gzip input") : -1;
+        }
     }
     return int64_t(size - s.avail_out);
 }

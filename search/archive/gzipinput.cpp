@@ -45,6 +45,11 @@ int64_t GzipInput::fail(const std::string &why)
     return -1;
 }
 
+int64_t GzipInput::cutShort()
+{
+    return error_.empty() ? fail("truncated gzip input") : -1;   // else reading failed already
+}
+
 bool GzipInput::have(size_t count)
 {
     inflate_state &s = *state_;
@@ -96,11 +101,8 @@ int64_t GzipInput::read(char *out, size_t size)
             s.next_out = nextOut;
             s.avail_out = room;
         }
-        if (s.avail_in == 0 && !have(1)) {
-            if (!error_.empty())
-                return -1;
-            return fail("truncated gzip input");
-        }
+        if (s.avail_in == 0 && !have(1))
+            return cutShort();
         const uint32_t inBefore = s.avail_in, outBefore = s.avail_out;
         const int result = isal_inflate(&s);
         if (result == ISAL_INCORRECT_CHECKSUM)
@@ -112,7 +114,7 @@ int64_t GzipInput::read(char *out, size_t size)
             if (inBefore >= in_.size())
                 return fail("damaged gzip data");
             if (!have(inBefore + 1))
-                return error_.empty() ? fail("truncated gzip input") : -1;
+                return cutShort();
         }
     }
     return int64_t(size - s.avail_out);

@@ -33,6 +33,8 @@ private:
     // Makes at least `count` unused input bytes available unless the file ends first.
     bool have(size_t count);
     int64_t fail(const std::string &why);
+    // The input ended before the data did (or could not be read): -1.
+    int64_t cutShort();
 
     int fd_;
     std::unique_ptr<inflate_state> state_;

@@ -129,6 +129,8 @@ private:
     enum class Pass { Done, Stopped, PastLimits, Failed };
     Pass readData(const DataSink &put);
     void reportError(const char *what);
+    // Whether the file is compressed: inflated here, or through one of libarchive's filters.
+    bool compressed() const { return input_.gzip || archive_filter_count(reader_) > 1; }
     // Of the archive file, for the limit on how far an entry may expand.
     int64_t compressedBytesRead() const
     {
@@ -244,7 +246,7 @@ bool PackedReader::skipRest()
     // Uncompressed tar, cpio and ISO skip by seeking; anything compressed is read through, so
     // that a stop or an entry past the limits is seen on the way.
     const int format = archive_format(reader_) & ARCHIVE_FORMAT_BASE_MASK;
-    const bool seeks = !input_.gzip && archive_filter_code(reader_, 0) == ARCHIVE_FILTER_NONE
+    const bool seeks = !compressed()
         && (format == ARCHIVE_FORMAT_TAR || format == ARCHIVE_FORMAT_CPIO || format == ARCHIVE_FORMAT_ISO9660);
     if (seeks)
         return true;   // the next header read moves past the data
@@ -303,7 +305,7 @@ void PackedReader::search(const QString &singleEntry)
             reportError("is damaged");
             break;
         }
-        if (!singleEntry.isEmpty() && !input_.gzip && archive_filter_count(reader_) < 2) {
+        if (!singleEntry.isEmpty() && !compressed()) {
             reportDiagnostic(options_->diagnostics, "%s is not compressed\n", diagnosticName_.constData());
             break;
         }

@@ -278,18 +278,16 @@ void ParallelWalk::Worker::list(Node &node, int fd)
                             + node.parts.capacity() * sizeof(Part));
 
     end_ = [this, &node, keep, fd, newJobs, nameHitBytes] {
-        std::vector<Job> &jobs = newJobs_;
-        QList<TFileInfo> &nameHits = nameHits_;
         node.fd = keep ? fd : -1;
         node.unfinished = 1 + unsigned(newJobs);
         walk_.heldBytes_ += node.listingBytes + node.nodeBytes + nameHitBytes;
         if (node.fileParts && walk_.options_.grepText.isEmpty()) {
-            if (!nameHits.isEmpty())
-                node.parts[0].pieces.push_back(std::move(nameHits));
+            if (!nameHits_.isEmpty())
+                node.parts[0].pieces.push_back(std::move(nameHits_));
             node.parts[0].done = true;
         }
         // The stack's top is taken first: the first subdirectory, ..., the last, then the parts.
-        for (auto it = jobs.rbegin(); it != jobs.rend(); ++it)
+        for (auto it = newJobs_.rbegin(); it != newJobs_.rend(); ++it)
             walk_.jobs_.push_back(*it);
         for (auto it = node.children.rbegin(); it != node.children.rend(); ++it)
             walk_.jobs_.push_back(Job{it->get(), -1});
@@ -328,7 +326,6 @@ void ParallelWalk::Worker::searchPart(Node &node, size_t part)
         Part &done = node.parts[part];
         if (!partHits_.isEmpty()) {
             done.pieces.push_back(std::move(partHits_));
-            partHits_ = QList<TFileInfo>();
             walk_.heldBytes_ += bytes;
         }
         done.done = true;

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <mutex>
-#include <thread>
 
 // A mutex for short critical sections held by many threads: a thread that finds it taken tries
 // again for a moment before it sleeps, since waking a sleeping thread costs more than the

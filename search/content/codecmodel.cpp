@@ -4,6 +4,7 @@
 #include <QTextCodec>
 
 #include <memory>
+#include <mutex>
 #include <random>
 #include <unordered_map>
 
@@ -15,48 +16,68 @@ QString decodeFresh(QTextCodec *codec, const QByteArray &bytes)
     return codec->toUnicode(bytes.constData(), int(bytes.size()), &state);
 }
 
-// True when every file free of `categories` decodes byte by byte; fills `table`.
-bool probeTable(QTextCodec *codec, unsigned categories, std::array<char16_t, 256> &table)
+// The bytes a file free of some categories may hold, and the samples that probe a codec with
+// them: made once per set of categories, as every codec is probed with the same ones.
+struct ProbeSamples
 {
-    const ByteSet excluded = bytecategory::bytesOf(categories);
     QByteArray allowed;
+    std::array<QByteArray, 5> rounds;
+};
+
+ProbeSamples makeSamples(unsigned categories)
+{
+    ProbeSamples samples;
+    const ByteSet excluded = bytecategory::bytesOf(categories);
     for (unsigned b = 0; b < 256; ++b) {
         if (!excluded.test(b))
-            allowed.append(char(b));
+            samples.allowed.append(char(b));
     }
-    const QString all = decodeFresh(codec, allowed);
-    if (all.size() != allowed.size())
-        return false;
-    for (qsizetype i = 0; i < allowed.size(); ++i)
-        table[uchar(allowed[i])] = all[i].unicode();
-
+    const QByteArray &allowed = samples.allowed;
+    samples.rounds[0] = allowed;
+    std::reverse(samples.rounds[0].begin(), samples.rounds[0].end());
     // Every byte before the openings of the escapes codecs are known to have (base64 runs,
-    // HZ and ISO 2022 switches), then random text.
+    // HZ and ISO 2022 switches).
     static const char tails[] = "AAoAbQ-{<:Ky2;S{~}$B>.:Y(B$)C\x0e!!\x0f" "a\x81\xa1\xfe";
     QByteArray tail;
     for (const char t : QByteArrayView(tails)) {
         if (!excluded.test(uchar(t)))
             tail.append(t);
     }
-    QByteArray escapes;
+    QByteArray &escapes = samples.rounds[1];
     escapes.reserve(allowed.size() * (tail.size() + 1));
     for (const char b : allowed) {
         escapes.append(b);
         escapes.append(tail);
     }
+    // Then random text.
     std::mt19937 random(20240611u);
     std::uniform_int_distribution<int> pick(0, int(allowed.size()) - 1);
-    for (int round = 0; round < 5; ++round) {
-        QByteArray sample;
-        if (round == 0) {
-            sample = allowed;
-            std::reverse(sample.begin(), sample.end());
-        } else if (round == 1) {
-            sample = escapes;
-        } else {
-            for (int i = 0; i < 384; ++i)
-                sample.append(allowed[pick(random)]);
-        }
+    for (size_t round = 2; round < samples.rounds.size(); ++round) {
+        for (int i = 0; i < 384; ++i)
+            samples.rounds[round].append(allowed[pick(random)]);
+    }
+    return samples;
+}
+
+const ProbeSamples &probeSamples(unsigned categories)
+{
+    static std::array<std::once_flag, bytecategory::All + 1> made;
+    static std::array<ProbeSamples, bytecategory::All + 1> samples;
+    std::call_once(made[categories], [categories] { samples[categories] = makeSamples(categories); });
+    return samples[categories];
+}
+
+// True when every file free of `categories` decodes byte by byte; fills `table`.
+bool probeTable(QTextCodec *codec, unsigned categories, std::array<char16_t, 256> &table)
+{
+    const ProbeSamples &samples = probeSamples(categories);
+    const QByteArray &allowed = samples.allowed;
+    const QString all = decodeFresh(codec, allowed);
+    if (all.size() != allowed.size())
+        return false;
+    for (qsizetype i = 0; i < allowed.size(); ++i)
+        table[uchar(allowed[i])] = all[i].unicode();
+    for (const QByteArray &sample : samples.rounds) {
         const QString text = decodeFresh(codec, sample);
         if (text.size() != sample.size())
             return false;

@@ -64,6 +64,24 @@ void ContentSearch::searchMemory(const unsigned char *data, qint64 size, QList<T
         searchOpenFile(bytes, hits, displayName);
 }
 
+// Reads the file past its first `got` bytes into the buffer, a chunk at a time: the bytes held,
+// or -1 on a stop.
+qint64 ContentSearch::readRest(FileBytes &file, qint64 got)
+{
+    buffer_.reserve(size_t(file.size() + overlapRoom_), size_t(got));
+    while (got < file.size()) {
+        if (searchStopRequested())
+            return -1;
+        const qint64 read = file.readAt(got, buffer_.data() + got, std::min(chunking_.chunkBytes, file.size() - got));
+        if (read <= 0) {
+            file.limitSize(got);   // the file ended early (cut while we read it)
+            break;
+        }
+        got += read;
+    }
+    return got;
+}
+
 void ContentSearch::searchOpenFile(FileBytes &file, QList<TFileInfo> &hits, const QString &displayName)
 {
     ContentPlan &plan = *plan_;
@@ -74,14 +92,24 @@ void ContentSearch::searchOpenFile(FileBytes &file, QList<TFileInfo> &hits, cons
     const qint64 firstGot = file.readFirst(buffer_.data(), chunking_.chunkBytes);
     if (firstGot < 0)
         return;
-    const bool wholeInBuffer = file.size() <= chunking_.chunkBytes;
+    bool wholeInBuffer = file.size() <= chunking_.chunkBytes;
+    qint64 held = firstGot;
 
     FileFacts facts;
     facts.mark = FileFacts::markOf(buffer_.data(), size_t(firstGot));
     bool firstChunkInBuffer = true;
+    ContentChunking chunking = chunking_;
     if (plan.needsCategories(facts.mark)) {
+        if (!wholeInBuffer && file.size() <= chunking_.chunkBytes * chunking_.heldChunks) {
+            held = readRest(file, firstGot);
+            if (held < 0)
+                return;
+            // One chunk of whole units of four bytes, held already.
+            chunking.chunkBytes = std::max(chunking.chunkBytes, (file.size() + 3) / 4 * 4);
+            wholeInBuffer = true;
+        }
         if (wholeInBuffer) {
-            facts.learnFrom(buffer_.data(), size_t(firstGot), plan.needsHzCheck());
+            facts.learnFrom(buffer_.data(), size_t(held), plan.needsHzCheck());
         } else {
             if (!facts.learnFrom(file, buffer_, chunking_.chunkBytes, plan.needsHzCheck()))
                 return;
@@ -117,7 +145,7 @@ void ContentSearch::searchOpenFile(FileBytes &file, QList<TFileInfo> &hits, cons
         };
     }
     if (!chunkRunners.empty()
-        && !scanChunks(file, buffer_, scratch_, firstChunkInBuffer, chunking_, schedule, chunkRunners, source,
+        && !scanChunks(file, buffer_, scratch_, firstChunkInBuffer, chunking, schedule, chunkRunners, source,
                        handOut))
         return;
     // Whole-file passes read from memory when the file fits one chunk, else from the file.

@@ -30,8 +30,9 @@ public:
     // per codec that can hold the text, each line number reported by the first pass that
     // finds it, its text shown as "[codec]\t" and the line recoded through GB18030. A
     // directory, a missing or unreadable path, a pipe or a device gives no hit. Memory stays
-    // bounded by a few chunks of the file, however long its lines; a stop request ends the
-    // search inside the file (no hit of that file is then added).
+    // bounded by a few chunks of the file (by its held chunks, see ContentChunking), however
+    // long its lines; a stop request ends the search inside the file (no hit of that file is
+    // then added).
     void search(const QString &path, QList<TFileInfo> &hits, const QString &displayName);
 #ifdef Q_OS_UNIX
     // The same for the file `name` (file-system bytes) of the directory open at `dirFd`: no
@@ -43,6 +44,7 @@ public:
 
 private:
     void searchOpenFile(FileBytes &file, QList<TFileInfo> &hits, const QString &displayName);
+    qint64 readRest(FileBytes &file, qint64 got);
 
     const std::function<void(QList<TFileInfo> &)> *offerHits_;   // the options' batch bound
     std::unique_ptr<ContentPlan> plan_;

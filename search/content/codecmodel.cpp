@@ -1,8 +1,11 @@
 #include "content/codecmodel.h"
 
-#include <QMutex>
+#include "content/recodetext.h"
+#include "content/systemcodec.h"
+
 #include <QTextCodec>
 
+#include <condition_variable>
 #include <memory>
 #include <mutex>
 #include <random>
@@ -102,11 +105,33 @@ bool isAsciiTransparent(const QByteArray &name)
     return false;
 }
 
+// Recoding goes character by character; a codec that gives back every ASCII character, alone
+// and among others, gives back any ASCII line.
+bool displaysAscii(QTextCodec *codec)
+{
+    QTextCodec *display = displayCodec();
+    if (!display)
+        return false;
+    static const QString samples[] = {
+        QStringLiteral(" !\"#$%&'()*+,-./0123456789:;<=>?@ABCDEFGHIJKLMNOPQRSTUVWXYZ[\\]^_`abcdefghijklmnopqrstuvwxyz{|}~\t"),
+        QStringLiteral("\t~}|{zyxwvutsrqponmlkjihgfedcba`_^]\\[ZYXWVUTSRQPONMLKJIHGFEDCBA@?>=<;:9876543210/.-,+*)('&%$#\"! "),
+        QStringLiteral("a+b+-c~d~~e~{f~}g+AG0-h\\i"), QStringLiteral("+"), QStringLiteral("~"), QStringLiteral("\\"),
+    };
+    for (const QString &sample : samples) {
+        QString back;
+        recodeText(sample, codec, display, back);
+        if (back != sample)
+            return false;
+    }
+    return true;
+}
+
 std::unique_ptr<CodecModel> buildModel(QTextCodec *codec)
 {
     auto model = std::make_unique<CodecModel>();
     model->codec = codec;
     model->name = codec->name();
+    model->displaysAscii = displaysAscii(codec);
     const int mib = codec->mibEnum();
 
     switch (mib) {
@@ -210,13 +235,65 @@ bool segmentMayMakeCharacters(const CodecModel &model, const unsigned char *data
     return false;
 }
 
+namespace {
+
+struct ModelSlot
+{
+    bool building = false;
+    std::unique_ptr<CodecModel> model;
+};
+
+// The models of the process, as long as the codecs: a slot is claimed by the thread that builds
+// it, and the others wait for it (or, preparing, build another meanwhile).
+struct ModelStore
+{
+    std::mutex mutex;
+    std::condition_variable built;
+    std::unordered_map<QTextCodec *, ModelSlot> models;
+
+    // Builds the slot's model; called with the lock held and the slot claimed.
+    void build(std::unique_lock<std::mutex> &lock, QTextCodec *codec)
+    {
+        lock.unlock();
+        std::unique_ptr<CodecModel> model = buildModel(codec);
+        lock.lock();
+        ModelSlot &slot = models[codec];
+        slot.model = std::move(model);
+        slot.building = false;
+        built.notify_all();
+    }
+};
+
+ModelStore &modelStore()
+{
+    static ModelStore store;
+    return store;
+}
+
+} // namespace
+
 const CodecModel &codecModel(QTextCodec *codec)
 {
-    static QMutex mutex;
-    static std::unordered_map<QTextCodec *, std::unique_ptr<CodecModel>> models;   // as long as the codecs
-    QMutexLocker locker(&mutex);
-    std::unique_ptr<CodecModel> &model = models[codec];
-    if (!model)
-        model = buildModel(codec);
-    return *model;
+    ModelStore &store = modelStore();
+    std::unique_lock<std::mutex> lock(store.mutex);
+    ModelSlot &slot = store.models[codec];
+    if (!slot.model && !slot.building) {
+        slot.building = true;
+        store.build(lock, codec);
+    }
+    store.built.wait(lock, [&] { return store.models[codec].model != nullptr; });
+    return *store.models[codec].model;
+}
+
+void prepareCodecModels(const std::vector<QTextCodec *> &codecs)
+{
+    ModelStore &store = modelStore();
+    std::unique_lock<std::mutex> lock(store.mutex);
+    for (QTextCodec *codec : codecs) {
+        ModelSlot &slot = store.models[codec];
+        if (slot.model || slot.building)
+            continue;
+        slot.building = true;
+        store.build(lock, codec);
+    }
 }

@@ -5,6 +5,7 @@
 #include <QByteArray>
 
 #include <array>
+#include <vector>
 
 class QTextCodec;
 
@@ -48,12 +49,18 @@ struct CodecModel
     bool base64Runs = false;  // UTF-7: '+' opens a run of base64 characters
     bool bocuGate = false;    // differences after a character are fixed bytes (see needle plan)
     bool qtUtf8 = false;      // Qt's own UTF-8 decoder: fed only whole sequences
+    // ASCII text stored in this codec comes back unchanged through the display codec.
+    bool displaysAscii = false;
 
     bool isTableCodec() const { return hasTable && triggerCategories == 0; }
 };
 
 // The model of `codec`; thread-safe, built on first use.
 const CodecModel &codecModel(QTextCodec *codec);
+
+// Builds the models of `codecs` not built yet, leaving those another thread is building to
+// it: threads that prepare the same codecs at once share the work.
+void prepareCodecModels(const std::vector<QTextCodec *> &codecs);
 
 // Segment codecs: whether a line with trigger bytes holds a structure that makes characters of
 // its own (a UTF-7 base64 run of three or more characters: 16 bits and more). A line without

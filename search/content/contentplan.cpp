@@ -14,16 +14,22 @@ ContentPlan::ContentPlan(const QString &text, Qt::CaseSensitivity cs, bool deep,
 {
     if (!deep_)
         return;
-    displayCodec_ = QTextCodec::codecForName("gb18030");
+    displayCodec_ = displayCodec();
     needsCategories_ = true;
     // The text as the program holds it, and so as every codec that can hold it gives it back.
     QTextCodec *system = systemCodec();
     QString held;
     recodeText(text, system, system, held);
+    // A codec that cannot hold the text would look for what it makes of it instead ("??" for
+    // "合同"), and find lines that hold no such text.
+    std::vector<QTextCodec *> codecs;
+    for (const auto &entry : codecTexts) {
+        if (entry.first && entry.second == held)
+            codecs.push_back(entry.first);
+    }
+    prepareCodecModels(codecs);
     for (const auto &entry : codecTexts) {
         QTextCodec *codec = entry.first;
-        // A codec that cannot hold the text would look for what it makes of it instead ("??"
-        // for "合同"), and find lines that hold no such text.
         if (!codec || entry.second != held)
             continue;
         const QString prefix = QLatin1Char('[') + QString::fromLatin1(codec->name()) + QLatin1String("]\t");
@@ -40,22 +46,7 @@ int ContentPlan::addPass(QTextCodec *codec, const QString &text, const QString &
     pass.model = &codecModel(codec);
     pass.needle = NeedlePlan::build(text, cs_, *pass.model);
     pass.hitPrefix = prefix;
-    if (deep_ && displayCodec_) {
-        // Recoding goes character by character; a codec that gives back every ASCII character,
-        // alone and among others, gives back any ASCII line.
-        static const QString samples[] = {
-            QStringLiteral(" !\"#$%&'()*+,-./0123456789:;<=>?@ABCDEFGHIJKLMNOPQRSTUVWXYZ[\\]^_`abcdefghijklmnopqrstuvwxyz{|}~\t"),
-            QStringLiteral("\t~}|{zyxwvutsrqponmlkjihgfedcba`_^]\\[ZYXWVUTSRQPONMLKJIHGFEDCBA@?>=<;:9876543210/.-,+*)('&%$#\"! "),
-            QStringLiteral("a+b+-c~d~~e~{f~}g+AG0-h\\i"), QStringLiteral("+"), QStringLiteral("~"), QStringLiteral("\\"),
-        };
-        pass.keepsAscii = true;
-        for (const QString &sample : samples) {
-            QString back;
-            recodeText(sample, codec, displayCodec_, back);
-            if (back != sample)
-                pass.keepsAscii = false;
-        }
-    }
+    pass.keepsAscii = deep_ && displayCodec_ && pass.model->displaysAscii;
     longestText_ = std::max(longestText_, text.size());
     const NeedlePlan &needle = pass.needle;
     if (pass.model->hasTable) {

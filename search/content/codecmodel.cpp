@@ -211,6 +211,12 @@ std::unique_ptr<CodecModel> buildModel(QTextCodec *codec)
         model->special = CodecModel::Special::Whole;
     }
     model->bocuGate = model->name == "BOCU-1";
+    if (model->name.startsWith("ISO-2022"))
+        model->quietGaps = QuietGaps::Shifts;
+    else if (model->name == "HZ-GB-2312")
+        model->quietGaps = QuietGaps::Tildes;
+    else if (model->name == "SCSU")
+        model->quietGaps = QuietGaps::Tags;
     return model;
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "content/bytecategory.h"
+#include "content/quietgaps.h"
 
 #include <QByteArray>
 
@@ -48,6 +49,7 @@ struct CodecModel
     bool hzEscapes = false;   // segments only while the file has neither "~{" nor "~\n"
     bool base64Runs = false;  // UTF-7: '+' opens a run of base64 characters
     bool bocuGate = false;    // differences after a character are fixed bytes (see needle plan)
+    QuietGaps quietGaps = QuietGaps::None;   // what the codec's switches are (see quietgaps.h)
     bool qtUtf8 = false;      // Qt's own UTF-8 decoder: fed only whole sequences
     // ASCII text stored in this codec comes back unchanged through the display codec.
     bool displaysAscii = false;

@@ -47,6 +47,7 @@ int ContentPlan::addPass(QTextCodec *codec, const QString &text, const QString &
     pass.needle = NeedlePlan::build(text, cs_, *pass.model);
     pass.hitPrefix = prefix;
     pass.keepsAscii = deep_ && displayCodec_ && pass.model->displaysAscii;
+    pass.quietGate = quietGateFor(*pass.model, text);
     longestText_ = std::max(longestText_, text.size());
     const NeedlePlan &needle = pass.needle;
     if (pass.model->hasTable) {
@@ -71,6 +72,20 @@ int ContentPlan::addPass(QTextCodec *codec, const QString &text, const QString &
     }
     passes_.push_back(std::move(pass));
     return int(passes_.size()) - 1;
+}
+
+int ContentPlan::quietGateFor(const CodecModel &model, const QString &text)
+{
+    // The patterns' part of the text is enough: a file without it has no whole text either.
+    const std::vector<ByteSet> classes = quietGateClasses(text.left(NeedlePlan::kPatternChars), cs_, model.quietGaps);
+    if (classes.empty())
+        return -1;
+    for (size_t i = 0; i < quietGates_.size(); ++i) {
+        if (quietGates_[i].gaps == model.quietGaps && quietGates_[i].text.classes() == classes)
+            return int(i);
+    }
+    quietGates_.push_back(QuietGate{BytePattern(classes), BytePattern({quietGapLeads(model.quietGaps)}), model.quietGaps});
+    return int(quietGates_.size()) - 1;
 }
 
 QTextCodec *ContentPlan::plainCodec(FileFacts::Mark mark) const

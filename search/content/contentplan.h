@@ -3,6 +3,7 @@
 #include "content/bytepattern.h"
 #include "content/filefacts.h"
 #include "content/needleplan.h"
+#include "content/quietgaps.h"
 #include "walk/searchoptions.h"
 
 #include <QHash>
@@ -66,6 +67,17 @@ public:
         BytePattern bocuPattern;
         BytePattern unitPatterns[4];   // UTF-16 LE, BE, UTF-32 LE, BE
         int sameAs = -1;         // an earlier pass with the same codec and text
+        int quietGate = -1;      // whole-file passes: see ContentPlan::QuietGate
+    };
+
+    // A text of printable ASCII that a codec with quiet switches can only give where a file
+    // holds its bytes, switches between them at most: a file without such bytes needs no
+    // decoding. Passes that share the text and the kind of switches share the gate.
+    struct QuietGate
+    {
+        BytePattern text;
+        BytePattern leads;
+        QuietGaps gaps = QuietGaps::None;
     };
 
     // Deep search runs a pass for every codec of `codecTexts` whose prepared text is `text`
@@ -80,6 +92,8 @@ public:
     qsizetype longestText() const { return longestText_; }
     Qt::CaseSensitivity caseSensitivity() const { return cs_; }
     const Pass &pass(int index) const { return passes_[size_t(index)]; }
+    const QuietGate &quietGate(int index) const { return quietGates_[size_t(index)]; }
+    int quietGateCount() const { return int(quietGates_.size()); }
     int passCount() const { return int(passes_.size()); }
     // Whether the passes for a file with this mark need its byte categories.
     bool needsCategories(FileFacts::Mark mark);
@@ -95,6 +109,7 @@ public:
 private:
     int plainPass(QTextCodec *codec);
     int addPass(QTextCodec *codec, const QString &text, const QString &prefix);
+    int quietGateFor(const CodecModel &model, const QString &text);
     std::unique_ptr<Schedule> buildSchedule(const FileFacts &facts);
     void schedulePass(Schedule &schedule, int index, const FileFacts &facts,
                       std::vector<std::pair<int, std::vector<std::bitset<256>>>> &signatures);
@@ -103,6 +118,7 @@ private:
     Qt::CaseSensitivity cs_ = Qt::CaseSensitive;
     QString grepText_;
     std::vector<Pass> passes_;
+    std::vector<QuietGate> quietGates_;
     QHash<QTextCodec *, int> plainPasses_;
     QHash<unsigned, Schedule *> schedules_;
     std::vector<std::unique_ptr<Schedule>> ownedSchedules_;

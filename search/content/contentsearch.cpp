@@ -121,7 +121,8 @@ void ContentSearch::searchOpenFile(FileBytes &file, QList<TFileInfo> &hits, cons
         return;
 
     ByteSource source(file);
-    const PassShared shared{source, spares_, chunking_.pieceBytes};
+    quietGates_.assign(size_t(plan.quietGateCount()), -1);
+    const PassShared shared{source, spares_, chunking_.pieceBytes, quietGates_};
     HitClaims claims;
     std::vector<std::unique_ptr<PassRunner>> runners;
     std::vector<PassRunner *> chunkRunners;

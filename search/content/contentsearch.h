@@ -53,4 +53,5 @@ private:
     ReadBuffer buffer_;
     ChunkScratch scratch_;
     SpareDecoders spares_;
+    std::vector<signed char> quietGates_;   // the file's, reused from file to file
 };

@@ -20,6 +20,7 @@ PassRunner::PassRunner(ContentPlan &plan, const Schedule &schedule, const PassRu
     , source_(shared.source)
     , spares_(shared.spares)
     , pieceBytes_(shared.pieceBytes)
+    , quietGates_(shared.quietGates)
 {
 }
 

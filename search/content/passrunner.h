@@ -27,12 +27,14 @@ using HitClaims = std::unordered_map<int, int>;
 using PatternHits = std::vector<std::vector<qint64>>;
 
 // What the passes over one file share: its bytes, the search's spare decoders, the size of
-// the pieces a decode takes at a time.
+// the pieces a decode takes at a time, and what the file's quiet gates came to (-1 not looked
+// at yet, 0 closed, 1 open; see ContentPlan::QuietGate).
 struct PassShared
 {
     ByteSource &source;
     SpareDecoders &spares;
     qint64 pieceBytes;
+    std::vector<signed char> &quietGates;
 };
 
 // Runs one pass of a schedule over a file the driver hands over chunk by chunk.
@@ -91,6 +93,7 @@ protected:
     ByteSource &source_;
     SpareDecoders &spares_;
     const qint64 pieceBytes_;
+    std::vector<signed char> &quietGates_;
     qint64 ownedStart_ = 0;
     HitClaims *claims_ = nullptr;
     int order_ = 0;

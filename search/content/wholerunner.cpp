@@ -5,6 +5,7 @@
 #include "content/filebytes.h"
 #include "content/linecollector.h"
 #include "content/piecedecoder.h"
+#include "content/quietgaps.h"
 #include "walk/stoprequest.h"
 
 #include <QTextCodec>
@@ -36,9 +37,24 @@ bool WholeRunner::fileHoldsGate()
     return false;
 }
 
+bool WholeRunner::quietGateOpen()
+{
+    const qint64 size = source_.size();
+    if (pass_.quietGate < 0 || !source_.inChunk(0, size))
+        return true;
+    signed char &open = quietGates_[size_t(pass_.quietGate)];
+    if (open < 0) {
+        const ContentPlan::QuietGate &gate = plan_.quietGate(pass_.quietGate);
+        open = holdsWithQuietGaps(source_.at(0), size_t(size), gate.text, gate.leads, gate.gaps) ? 1 : 0;
+    }
+    return open > 0;
+}
+
 void WholeRunner::finish()
 {
     if (run_.gatePattern >= 0 && !fileHoldsGate())
+        return;
+    if (!quietGateOpen())
         return;
     std::unique_ptr<PieceDecoder> decoder;
     qint64 start = 0;

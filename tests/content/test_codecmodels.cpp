@@ -5,11 +5,16 @@
 
 #include "content/casefold.h"
 #include "content/codecmodel.h"
+#include "content/quietgaps.h"
 
 #include <QTest>
 #include <QTextCodec>
 
+#include <iterator>
 #include <random>
+#include <string_view>
+
+using namespace std::string_view_literals;
 
 namespace {
 
@@ -182,6 +187,86 @@ private slots:
             }
         }
         QVERIFY(checked > 1000);
+    }
+
+    void quietGapsHoldForItsCodec_data()
+    {
+        QTest::addColumn<QByteArray>("name");
+        for (const int mib : QTextCodec::availableMibs()) {
+            QTextCodec *codec = QTextCodec::codecForMib(mib);
+            if (codec && codecModel(codec).quietGaps != QuietGaps::None)
+                QTest::newRow(codec->name().constData()) << codec->name();
+        }
+    }
+
+    // Whenever a decoded text holds a gated text, its bytes hold it with quiet switches between.
+    void quietGapsHoldForItsCodec()
+    {
+        QFETCH(QByteArray, name);
+        QTextCodec *codec = QTextCodec::codecForName(name);
+        const QuietGaps gaps = codecModel(codec).quietGaps;
+        // Switches of every kind, well formed or not, and bytes that look like their parts.
+        static const std::string_view switches[] = {
+            "\x1b(B"sv, "\x1b(J"sv, "\x1b(I"sv, "\x1b$B"sv, "\x1b$A"sv, "\x1b$)C"sv, "\x1b$)A"sv, "\x1b$*H"sv, "\x1b$+I"sv, "\x1b.A"sv,
+            "\x1bN"sv, "\x1bO"sv, "\x1b"sv, "\x1b("sv, "\x0e"sv, "\x0f"sv, "~{"sv, "~}"sv, "~~"sv, "~\n"sv, "~"sv, "\x01"sv, "\x02t"sv,
+            "\x0e\x00"sv, "\x0f\x00"sv, "\x10"sv, "\x18\x05"sv, "\x0b\x00\x10"sv, "\xe0"sv, "\xe8\x01"sv, "\xf0\x00"sv, "\xf1\x00\x10"sv,
+            "\x00"sv, "\x0b\x21\x41"sv, "\x19\x41"sv, "(B"sv, "$B"sv, "ab"sv, "\xa1\xa1"sv, "\x21\x21"sv};
+        const QList<QPair<QString, Qt::CaseSensitivity>> texts{{QStringLiteral("thread"), Qt::CaseSensitive},
+                                                              {QStringLiteral("ab"), Qt::CaseInsensitive},
+                                                              {QStringLiteral("(B$"), Qt::CaseSensitive},
+                                                              {QStringLiteral("a b"), Qt::CaseSensitive}};
+        std::mt19937 random(11);
+        int gapped = 0;
+        for (const auto &[text, cs] : texts) {
+            const std::vector<ByteSet> classes = quietGateClasses(text, cs, gaps);
+            QVERIFY(!classes.empty());
+            const BytePattern pattern(classes);
+            const BytePattern leads({quietGapLeads(gaps)});
+            const QByteArray bytes = text.toLatin1();
+            for (int round = 0; round < 5000; ++round) {
+                QByteArray sample;
+                for (int i = int(random() % 8); i >= 0; --i) {
+                    const unsigned r = random();
+                    const std::string_view switchBytes = switches[(r >> 8) % std::size(switches)];
+                    switch (r % 4) {
+                    case 0: sample += bytes.mid(int(r >> 8) % bytes.size(), 1 + int(r >> 16) % 3); break;
+                    case 1: sample.append(switchBytes.data(), qsizetype(switchBytes.size())); break;
+                    case 2: sample += char(r >> 8); break;
+                    default:   // the text, its characters split by switches
+                        bool unicode = false;   // in SCSU's Unicode mode: each character after a 0x00
+                        for (const char c : bytes) {
+                            if (!unicode && random() % 4 == 0) {
+                                sample += '\x0f';   // SCU
+                                unicode = true;
+                            }
+                            if (unicode)
+                                sample += '\0';
+                            sample += random() % 2 ? char(QChar::toUpper(uint(uchar(c)))) : c;
+                            if (unicode && random() % 3 == 0) {
+                                sample += char(0xe0 + random() % 8);   // UC0-UC7: back to bytes
+                                unicode = false;
+                            }
+                            if (!unicode && random() % 3 == 0) {
+                                const std::string_view more = switches[random() % std::size(switches)];
+                                sample.append(more.data(), qsizetype(more.size()));
+                            }
+                        }
+                        if (unicode)
+                            sample += '\xe0';
+                        break;
+                    }
+                }
+                QTextCodec::ConverterState state;
+                const QString decoded = codec->toUnicode(sample.constData(), int(sample.size()), &state);
+                if (!decoded.contains(text, cs))
+                    continue;
+                const auto *data = reinterpret_cast<const unsigned char *>(sample.constData());
+                QVERIFY2(holdsWithQuietGaps(data, size_t(sample.size()), pattern, leads, gaps), sample.toHex(' ').constData());
+                if (!sample.contains(bytes) && !(cs == Qt::CaseInsensitive && sample.toLower().contains(bytes)))
+                    ++gapped;
+            }
+        }
+        QVERIFY(gapped > 50);   // the samples reach texts split by switches
     }
 
     void caseFoldingIsQStringsRule()

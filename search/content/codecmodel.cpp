@@ -217,6 +217,8 @@ std::unique_ptr<CodecModel> buildModel(QTextCodec *codec)
         model->quietGaps = QuietGaps::Tildes;
     else if (model->name == "SCSU")
         model->quietGaps = QuietGaps::Tags;
+    else if (model->name == "TSCII")
+        model->quietGaps = QuietGaps::Highs;
     return model;
 }
 

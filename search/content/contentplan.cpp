@@ -81,10 +81,10 @@ int ContentPlan::quietGateFor(const CodecModel &model, const QString &text)
     if (classes.empty())
         return -1;
     for (size_t i = 0; i < quietGates_.size(); ++i) {
-        if (quietGates_[i].gaps == model.quietGaps && quietGates_[i].text.classes() == classes)
+        if (quietGates_[i].gaps() == model.quietGaps && quietGates_[i].classes() == classes)
             return int(i);
     }
-    quietGates_.push_back(QuietGate{BytePattern(classes), BytePattern({quietGapLeads(model.quietGaps)}), model.quietGaps});
+    quietGates_.emplace_back(classes, model.quietGaps);
     return int(quietGates_.size()) - 1;
 }
 

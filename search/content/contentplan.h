@@ -67,18 +67,9 @@ public:
         BytePattern bocuPattern;
         BytePattern unitPatterns[4];   // UTF-16 LE, BE, UTF-32 LE, BE
         int sameAs = -1;         // an earlier pass with the same codec and text
-        int quietGate = -1;      // whole-file passes: see ContentPlan::QuietGate
+        int quietGate = -1;      // codecs with quiet switches: see quietGate()
     };
 
-    // A text of printable ASCII that a codec with quiet switches can only give where a file
-    // holds its bytes, switches between them at most: a file without such bytes needs no
-    // decoding. Passes that share the text and the kind of switches share the gate.
-    struct QuietGate
-    {
-        BytePattern text;
-        BytePattern leads;
-        QuietGaps gaps = QuietGaps::None;
-    };
 
     // Deep search runs a pass for every codec of `codecTexts` whose prepared text is `text`
     // itself, that is every codec that can hold the text; the others could only find lines
@@ -92,6 +83,9 @@ public:
     qsizetype longestText() const { return longestText_; }
     Qt::CaseSensitivity caseSensitivity() const { return cs_; }
     const Pass &pass(int index) const { return passes_[size_t(index)]; }
+    // A text of printable ASCII that a codec with quiet switches only gives where bytes hold
+    // it, switches between at most: bytes without it need no decoding. Shared by the passes
+    // with the same text and kind of switches.
     const QuietGate &quietGate(int index) const { return quietGates_[size_t(index)]; }
     int quietGateCount() const { return int(quietGates_.size()); }
     int passCount() const { return int(passes_.size()); }

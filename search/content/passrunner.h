@@ -28,7 +28,7 @@ using PatternHits = std::vector<std::vector<qint64>>;
 
 // What the passes over one file share: its bytes, the search's spare decoders, the size of
 // the pieces a decode takes at a time, and what the file's quiet gates came to (-1 not looked
-// at yet, 0 closed, 1 open; see ContentPlan::QuietGate).
+// at yet, 0 closed, 1 open; see ContentPlan::quietGate).
 struct PassShared
 {
     ByteSource &source;

@@ -14,6 +14,7 @@ size_t longestTail(QuietGaps gaps)
     case QuietGaps::Shifts: return 3;
     case QuietGaps::Tildes: return 1;
     case QuietGaps::Tags: return 2;
+    case QuietGaps::Highs:
     case QuietGaps::None: break;
     }
     return 0;
@@ -98,26 +99,36 @@ ByteSet quietGapLeads(QuietGaps gaps)
         for (unsigned b = 0xe0; b <= 0xf2; ++b)
             leads.set(b);
         break;
+    case QuietGaps::Highs:
+        for (unsigned b = 0x80; b < 0x100; ++b)
+            leads.set(b);
+        break;
     case QuietGaps::None:
         break;
     }
     return leads;
 }
 
-bool holdsWithQuietGaps(const unsigned char *data, size_t size, const BytePattern &text, const BytePattern &leads,
-                        QuietGaps gaps)
+QuietGate::QuietGate(std::vector<ByteSet> classes, QuietGaps gaps)
+    : text_(classes)
+    , first_(classes.empty() ? std::vector<ByteSet>() : std::vector<ByteSet>{classes.front()})
+    , leads_(quietGapLeads(gaps))
+    , gaps_(gaps)
 {
-    const std::vector<ByteSet> &classes = text.classes();
+}
+
+bool QuietGate::holds(const unsigned char *data, size_t size) const
+{
+    const std::vector<ByteSet> &classes = text_.classes();
     if (classes.empty())
         return true;
     std::vector<size_t> found;
-    text.findAll(data, size, 0, size, found);
+    text_.findAll(data, size, 0, size, found);
     if (!found.empty())
         return true;
     // Else an occurrence with switches: from each byte of the first character on.
-    const BytePattern first({classes[0]});
-    first.findAll(data, size, 0, size, found);
-    GapSearch search{data, size, classes, leads.classes()[0], longestTail(gaps)};
+    first_.findAll(data, size, 0, size, found);
+    GapSearch search{data, size, classes, leads_, longestTail(gaps_)};
     for (const size_t p : found) {
         if (search.follows(1, p + 1))
             return true;

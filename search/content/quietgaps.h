@@ -10,10 +10,11 @@
 // Stateful codecs whose printable ASCII characters only ever come from their own bytes, and
 // which may make nothing of their switches: ISO 2022 of SO, SI and escape sequences (ESC and at
 // most three bytes more), HZ of "~}" and "~\n", SCSU of its tags (a byte below 0x20 or from 0xe0
-// to 0xf2, and at most two bytes more). A text of such characters decodes from a file only
+// to 0xf2, and at most two bytes more), TSCII of some bytes above 0x7f (or moves them past the
+// next character). A text of such characters decodes from a file only
 // where the file holds its bytes in order with nothing between them but switches
 // ("thr\x1b(Bead" gives "thread"). The tests prove it codec by codec.
-enum class QuietGaps { None, Shifts, Tildes, Tags };
+enum class QuietGaps { None, Shifts, Tildes, Tags, Highs };
 
 // The byte classes of the text if every character is printable ASCII under the case rule and no
 // switch byte; else none: such a text may come from other bytes, and has no gate.
@@ -22,8 +23,20 @@ std::vector<ByteSet> quietGateClasses(const QString &text, Qt::CaseSensitivity c
 // The bytes a switch starts with.
 ByteSet quietGapLeads(QuietGaps gaps);
 
-// Whether `data` holds the text's byte classes in order with at most switches of `gaps` between
-// them: a file that does not cannot give the text. `leads` is the one-byte pattern of
-// quietGapLeads(gaps).
-bool holdsWithQuietGaps(const unsigned char *data, size_t size, const BytePattern &text, const BytePattern &leads,
-                        QuietGaps gaps);
+// A text's gate for one kind of switches: whether bytes hold its byte classes in order with at
+// most switches between them. Bytes that do not cannot give the text.
+class QuietGate
+{
+public:
+    QuietGate(std::vector<ByteSet> classes, QuietGaps gaps);
+
+    QuietGaps gaps() const { return gaps_; }
+    const std::vector<ByteSet> &classes() const { return text_.classes(); }
+    bool holds(const unsigned char *data, size_t size) const;
+
+private:
+    BytePattern text_;
+    BytePattern first_;   // the first character's bytes
+    ByteSet leads_;
+    QuietGaps gaps_;
+};

@@ -43,10 +43,8 @@ bool WholeRunner::quietGateOpen()
     if (pass_.quietGate < 0 || !source_.inChunk(0, size))
         return true;
     signed char &open = quietGates_[size_t(pass_.quietGate)];
-    if (open < 0) {
-        const ContentPlan::QuietGate &gate = plan_.quietGate(pass_.quietGate);
-        open = holdsWithQuietGaps(source_.at(0), size_t(size), gate.text, gate.leads, gate.gaps) ? 1 : 0;
-    }
+    if (open < 0)
+        open = plan_.quietGate(pass_.quietGate).holds(source_.at(0), size_t(size)) ? 1 : 0;
     return open > 0;
 }
 

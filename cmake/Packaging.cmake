@@ -21,10 +21,10 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION utils)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "https://github.com/quorvel/quorvel")
-# The libraries the programs link come from dpkg-shlibdeps; the windowing plug-ins that Qt
-# loads at run time are named here, since no program links them.
+# The libraries the programs link come from dpkg-shlibdeps; what they load at run time is named
+# here, since no program links it: Qt's windowing plug-ins, and libarchive.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins")
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, libarchive${QUORVEL_LIBARCHIVE_SOVERSION}")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS
     "qt6-wayland, fonts-noto-cjk | fonts-wqy-microhei | fonts-wqy-zenhei, hicolor-icon-theme")
 

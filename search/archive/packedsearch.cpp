@@ -3,6 +3,7 @@
 #include "archive/archiveentries.h"
 #include "archive/entryhold.h"
 #include "archive/extractionfile.h"
+#include "archive/libarchivecalls.h"
 #include "archive/extractionplace.h"
 #include "archive/gzipinput.h"
 #include "archive/nestedentry.h"
@@ -13,9 +14,6 @@
 
 #include <QDir>
 #include <QFile>
-
-#include <archive.h>
-#include <archive_entry.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -44,19 +42,19 @@ la_ssize_t readInput(struct archive *reader, void *data, const void **block)
 {
     auto *input = static_cast<Input *>(data);
     if (searchStopRequested()) {
-        archive_set_error(reader, ECANCELED, "stopped");
+        la::archive_set_error(reader, ECANCELED, "stopped");
         return -1;
     }
     *block = input->block.data();
     if (input->gzip) {
         const int64_t n = input->gzip->read(input->block.data(), input->block.size());
         if (n < 0)
-            archive_set_error(reader, EINVAL, "%s", input->gzip->error().c_str());
+            la::archive_set_error(reader, EINVAL, "%s", input->gzip->error().c_str());
         return la_ssize_t(n);
     }
     const int64_t n = readRegularFile(input->fd, input->block.data(), input->block.size());
     if (n < 0)
-        archive_set_error(reader, errno, "read error");
+        la::archive_set_error(reader, errno, "read error");
     return la_ssize_t(n);
 }
 
@@ -77,11 +75,11 @@ la_int64_t seekInput(struct archive *, void *data, la_int64_t offset, int whence
 
 QString storedNameOf(struct archive_entry *entry)
 {
-    if (const char *utf8 = archive_entry_pathname_utf8(entry))
+    if (const char *utf8 = la::archive_entry_pathname_utf8(entry))
         return QString::fromUtf8(utf8);
-    if (const wchar_t *wide = archive_entry_pathname_w(entry))
+    if (const wchar_t *wide = la::archive_entry_pathname_w(entry))
         return QString::fromWCharArray(wide);
-    if (const char *raw = archive_entry_pathname(entry))
+    if (const char *raw = la::archive_entry_pathname(entry))
         return QFile::decodeName(raw);
     return QString();
 }
@@ -106,7 +104,7 @@ public:
     ~PackedReader()
     {
         if (reader_)
-            archive_read_free(reader_);
+            la::archive_read_free(reader_);
         if (input_.fd >= 0)
             closeRegularFile(input_.fd);
     }
@@ -130,11 +128,11 @@ private:
     Pass readData(const DataSink &put);
     void reportError(const char *what);
     // Whether the file is compressed: inflated here, or through one of libarchive's filters.
-    bool compressed() const { return input_.gzip || archive_filter_count(reader_) > 1; }
+    bool compressed() const { return input_.gzip || la::archive_filter_count(reader_) > 1; }
     // Of the archive file, for the limit on how far an entry may expand.
     int64_t compressedBytesRead() const
     {
-        return input_.gzip ? input_.gzip->compressedBytesRead() : archive_filter_bytes(reader_, -1);
+        return input_.gzip ? input_.gzip->compressedBytesRead() : la::archive_filter_bytes(reader_, -1);
     }
 
     const PackedArchive &archive_;
@@ -150,37 +148,37 @@ bool PackedReader::open(bool compressedFile)
 {
     int64_t size = 0;
     input_.fd = openRegularFile(archive_.path.constData(), size);
-    reader_ = archive_read_new();
+    reader_ = la::archive_read_new();
     if (input_.fd < 0 || !reader_) {
         reportDiagnostic(options_->diagnostics, "Cannot open %s\n", diagnosticName_.constData());
         return false;
     }
     // The filters are built in: none of them starts an outside program.
-    archive_read_support_filter_gzip(reader_);
-    archive_read_support_filter_bzip2(reader_);
-    archive_read_support_filter_xz(reader_);
-    archive_read_support_filter_lzma(reader_);
-    archive_read_support_filter_zstd(reader_);
+    la::archive_read_support_filter_gzip(reader_);
+    la::archive_read_support_filter_bzip2(reader_);
+    la::archive_read_support_filter_xz(reader_);
+    la::archive_read_support_filter_lzma(reader_);
+    la::archive_read_support_filter_zstd(reader_);
     if (compressedFile) {
-        archive_read_support_format_raw(reader_);
-        archive_read_support_format_empty(reader_);   // an empty file compressed: no entry data
+        la::archive_read_support_format_raw(reader_);
+        la::archive_read_support_format_empty(reader_);   // an empty file compressed: no entry data
     } else {
         // Named one by one: "all" would take mtree too, whose entries name files on this disk.
-        archive_read_support_format_7zip(reader_);
-        archive_read_support_format_tar(reader_);
-        archive_read_support_format_iso9660(reader_);
-        archive_read_support_format_cab(reader_);
-        archive_read_support_format_lha(reader_);
-        archive_read_support_format_cpio(reader_);
-        archive_read_support_format_zip_seekable(reader_);
-        archive_read_support_format_rar(reader_);
-        archive_read_support_format_rar5(reader_);
+        la::archive_read_support_format_7zip(reader_);
+        la::archive_read_support_format_tar(reader_);
+        la::archive_read_support_format_iso9660(reader_);
+        la::archive_read_support_format_cab(reader_);
+        la::archive_read_support_format_lha(reader_);
+        la::archive_read_support_format_cpio(reader_);
+        la::archive_read_support_format_zip_seekable(reader_);
+        la::archive_read_support_format_rar(reader_);
+        la::archive_read_support_format_rar5(reader_);
     }
     if (GzipInput::startsWithGzip(input_.fd))
         input_.gzip = std::make_unique<GzipInput>(input_.fd);
     else
-        archive_read_set_seek_callback(reader_, seekInput);
-    if (archive_read_open2(reader_, &input_, nullptr, readInput, skipInput, nullptr) != ARCHIVE_OK) {
+        la::archive_read_set_seek_callback(reader_, seekInput);
+    if (la::archive_read_open2(reader_, &input_, nullptr, readInput, skipInput, nullptr) != ARCHIVE_OK) {
         reportError("cannot be read");
         return false;
     }
@@ -191,7 +189,7 @@ void PackedReader::reportError(const char *what)
 {
     if (searchStopRequested())
         return;
-    const char *detail = reader_ ? archive_error_string(reader_) : nullptr;
+    const char *detail = reader_ ? la::archive_error_string(reader_) : nullptr;
     reportDiagnostic(options_->diagnostics, "%s %s: %s\n", diagnosticName_.constData(), what,
                      detail ? detail : "unknown error");
 }
@@ -206,7 +204,7 @@ PackedReader::Pass PackedReader::readData(const DataSink &put)
         const void *block = nullptr;
         size_t size = 0;
         la_int64_t offset = 0;
-        const int r = archive_read_data_block(reader_, &block, &size, &offset);
+        const int r = la::archive_read_data_block(reader_, &block, &size, &offset);
         if (r == ARCHIVE_EOF)
             return Pass::Done;
         if (r != ARCHIVE_OK && r != ARCHIVE_WARN) {
@@ -245,7 +243,7 @@ bool PackedReader::skipRest()
 {
     // Uncompressed tar, cpio and ISO skip by seeking; anything compressed is read through, so
     // that a stop or an entry past the limits is seen on the way.
-    const int format = archive_format(reader_) & ARCHIVE_FORMAT_BASE_MASK;
+    const int format = la::archive_format(reader_) & ARCHIVE_FORMAT_BASE_MASK;
     const bool seeks = !compressed()
         && (format == ARCHIVE_FORMAT_TAR || format == ARCHIVE_FORMAT_CPIO || format == ARCHIVE_FORMAT_ISO9660);
     if (seeks)
@@ -298,7 +296,7 @@ void PackedReader::search(const QString &singleEntry)
 
     while (!broken_ && !searchStopRequested()) {
         struct archive_entry *entry = nullptr;
-        const int r = archive_read_next_header(reader_, &entry);
+        const int r = la::archive_read_next_header(reader_, &entry);
         if (r == ARCHIVE_EOF)
             break;
         if (r != ARCHIVE_OK && r != ARCHIVE_WARN) {
@@ -311,8 +309,8 @@ void PackedReader::search(const QString &singleEntry)
         }
         const QString entryName = singleEntry.isEmpty() ? entryNameOf(entry) : singleEntry;
         const QString hitName = archive_.hitPrefix + QDir::separator() + QDir::toNativeSeparators(entryName);
-        const bool regular = archive_entry_filetype(entry) == AE_IFREG;
-        const bool encrypted = archive_entry_is_data_encrypted(entry) > 0;
+        const bool regular = la::archive_entry_filetype(entry) == AE_IFREG;
+        const bool encrypted = la::archive_entry_is_data_encrypted(entry) > 0;
         const bool nameMatches = matchEntryName(options_, entryName);
         if (!contentSearch && nameMatches)
             hits_.append(TFileInfo{hitName, 0, QString()});
@@ -334,7 +332,7 @@ void PackedReader::search(const QString &singleEntry)
                 encryptedReported = true;
                 dataRead = true;   // not read: the reader passes over it without a second complaint
             } else {
-                const int64_t statedSize = archive_entry_size_is_set(entry) ? archive_entry_size(entry) : -1;
+                const int64_t statedSize = la::archive_entry_size_is_set(entry) ? la::archive_entry_size(entry) : -1;
                 extraction = readEntry(statedSize, hold);
                 dataRead = true;
                 if (extraction == EntryExtraction::Written)

@@ -1,13 +1,11 @@
 #include "archive/unrarlayer.h"
 
 #include "archive/extractionfile.h"
+#include "archive/libarchivecalls.h"
 #include "archive/rarvolumenames.h"
 #include "archive/rarvolumescan.h"
 #include "archive/regularfile.h"
 #include "archive/utf8localescope.h"
-
-#include <archive.h>
-#include <archive_entry.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -215,7 +213,7 @@ la_ssize_t readVolumes(struct archive *a, void *client, const void **buffer)
 {
     const la_ssize_t n = static_cast<VolumeStream *>(client)->read(buffer);
     if (n < 0)
-        archive_set_error(a, EIO, "Cannot read the next volume");
+        la::archive_set_error(a, EIO, "Cannot read the next volume");
     return n;
 }
 
@@ -230,36 +228,36 @@ struct ArchiveReader
     ~ArchiveReader()
     {
         if (handle)
-            archive_read_free(handle);
+            la::archive_read_free(handle);
     }
 };
 
 bool openReader(ArchiveReader &reader, VolumeStream &stream)
 {
-    reader.handle = archive_read_new();
+    reader.handle = la::archive_read_new();
     if (!reader.handle)
         return false;
-    archive_read_support_format_rar(reader.handle);
-    archive_read_support_format_rar5(reader.handle);
-    return archive_read_open2(reader.handle, &stream, nullptr, readVolumes, skipInVolume, nullptr) == ARCHIVE_OK;
+    la::archive_read_support_format_rar(reader.handle);
+    la::archive_read_support_format_rar5(reader.handle);
+    return la::archive_read_open2(reader.handle, &stream, nullptr, readVolumes, skipInVolume, nullptr) == ARCHIVE_OK;
 }
 
 std::string entryName(struct archive_entry *entry)
 {
-    if (const char *utf8 = archive_entry_pathname_utf8(entry))
+    if (const char *utf8 = la::archive_entry_pathname_utf8(entry))
         return utf8;
-    if (const wchar_t *wide = archive_entry_pathname_w(entry))
+    if (const wchar_t *wide = la::archive_entry_pathname_w(entry))
         return bytesFromWide(wide);
-    if (const char *raw = archive_entry_pathname(entry))
+    if (const char *raw = la::archive_entry_pathname(entry))
         return raw;
     return std::string();
 }
 
 std::string hardLinkTarget(struct archive_entry *entry)
 {
-    if (const char *utf8 = archive_entry_hardlink_utf8(entry))
+    if (const char *utf8 = la::archive_entry_hardlink_utf8(entry))
         return utf8;
-    if (const char *raw = archive_entry_hardlink(entry))
+    if (const char *raw = la::archive_entry_hardlink(entry))
         return raw;
     return std::string();
 }
@@ -292,17 +290,17 @@ struct RarArchive
         case VolumeStream::Failure::None:
             break;
         }
-        return archive_errno(reader.handle) == ENOMEM ? ERAR_NO_MEMORY : fallback;
+        return la::archive_errno(reader.handle) == ENOMEM ? ERAR_NO_MEMORY : fallback;
     }
 
     int readNextHeader()
     {
         for (int retries = 0;; ++retries) {
-            const int r = archive_read_next_header(reader.handle, &entry);
+            const int r = la::archive_read_next_header(reader.handle, &entry);
             if (r == ARCHIVE_OK || r == ARCHIVE_WARN) {  // a warning: a name not convertible, say
                 ++entriesRead;
                 entryFlags = scannedFlags(entryName(entry));
-                entryEncrypted = archive_entry_is_data_encrypted(entry) || (entryFlags & RHDF_ENCRYPTED);
+                entryEncrypted = la::archive_entry_is_data_encrypted(entry) || (entryFlags & RHDF_ENCRYPTED);
                 return ERAR_SUCCESS;
             }
             if (r == ARCHIVE_EOF)  // libarchive may take a volume that failed for the end
@@ -341,7 +339,7 @@ struct RarArchive
     int copyData(struct archive *from, ExtractionFile *file)
     {
         for (;;) {
-            const la_ssize_t n = archive_read_data(from, data.data(), data.size());
+            const la_ssize_t n = la::archive_read_data(from, data.data(), data.size());
             if (n == 0)
                 return ERAR_SUCCESS;
             if (n < 0)
@@ -362,10 +360,10 @@ struct RarArchive
             return ERAR_EREFERENCE;
         struct archive_entry *candidate = nullptr;
         for (size_t seen = 0; seen + 1 < entriesRead; ++seen) {
-            const int r = archive_read_next_header(earlier.handle, &candidate);
+            const int r = la::archive_read_next_header(earlier.handle, &candidate);
             if (r != ARCHIVE_OK && r != ARCHIVE_WARN)
                 break;
-            if (archive_entry_filetype(candidate) == AE_IFREG && hardLinkTarget(candidate).empty()
+            if (la::archive_entry_filetype(candidate) == AE_IFREG && hardLinkTarget(candidate).empty()
                 && entryName(candidate) == target)
                 return copyData(earlier.handle, file);
         }
@@ -377,7 +375,7 @@ struct RarArchive
         const bool extract = operation == RAR_EXTRACT;
         if (extract && !destName)
             return ERAR_ECREATE;  // extraction into DestPath is not offered
-        const auto type = archive_entry_filetype(entry);
+        const auto type = la::archive_entry_filetype(entry);
         if (type == AE_IFDIR)
             return !extract || makeExtractionDirectory(destName) ? ERAR_SUCCESS : ERAR_ECREATE;
         if (entryEncrypted) {
@@ -394,7 +392,7 @@ struct RarArchive
         const std::string linkTarget = hardLinkTarget(entry);
         if (type == AE_IFLNK) {
             // A symbolic link leaves an empty file: it is never followed.
-        } else if (!linkTarget.empty() && archive_entry_size(entry) == 0) {
+        } else if (!linkTarget.empty() && la::archive_entry_size(entry) == 0) {
             result = copyLinkedData(linkTarget, file.get());
         } else {
             result = copyData(reader.handle, file.get());
@@ -485,12 +483,12 @@ int RARReadHeaderEx(void *hArcData, RARHeaderDataEx *header)
         copyTerminated(header->ArcName, arc->arcName);
         copyTerminated(header->ArcNameW, arc->arcNameW);
         const std::string name = entryName(arc->entry);
-        const wchar_t *wide = archive_entry_pathname_w(arc->entry);
+        const wchar_t *wide = la::archive_entry_pathname_w(arc->entry);
         copyTerminated(header->FileName, name);
         copyTerminated(header->FileNameW, wide ? std::wstring(wide) : wideFromBytes(name));
-        header->Flags = arc->entryFlags | (archive_entry_filetype(arc->entry) == AE_IFDIR ? RHDF_DIRECTORY : 0u)
+        header->Flags = arc->entryFlags | (la::archive_entry_filetype(arc->entry) == AE_IFDIR ? RHDF_DIRECTORY : 0u)
                         | (arc->entryEncrypted ? RHDF_ENCRYPTED : 0u);
-        const uint64_t size = archive_entry_size_is_set(arc->entry) ? uint64_t(archive_entry_size(arc->entry)) : 0;
+        const uint64_t size = la::archive_entry_size_is_set(arc->entry) ? uint64_t(la::archive_entry_size(arc->entry)) : 0;
         header->UnpSize = unsigned(size & 0xffffffffu);
         header->UnpSizeHigh = unsigned(size >> 32);
         header->CmtSize = 0;
@@ -516,7 +514,7 @@ int RARProcessFile(void *hArcData, int operation, char *destPath, char *destName
     try {
         switch (operation) {
         case RAR_SKIP: {
-            const int r = archive_read_data_skip(arc->reader.handle);
+            const int r = la::archive_read_data_skip(arc->reader.handle);
             const bool skipped = (r == ARCHIVE_OK || r == ARCHIVE_WARN)
                                  && arc->stream->failure() == VolumeStream::Failure::None;
             return skipped ? ERAR_SUCCESS : arc->failureResult(ERAR_BAD_DATA);

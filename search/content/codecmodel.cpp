@@ -107,7 +107,7 @@ bool isAsciiTransparent(const QByteArray &name)
 
 // Recoding goes character by character; a codec that gives back every ASCII character, alone
 // and among others, gives back any ASCII line.
-bool displaysAscii(QTextCodec *codec)
+bool asciiSurvivesDisplay(QTextCodec *codec)
 {
     QTextCodec *display = displayCodec();
     if (!display)
@@ -131,7 +131,6 @@ std::unique_ptr<CodecModel> buildModel(QTextCodec *codec)
     auto model = std::make_unique<CodecModel>();
     model->codec = codec;
     model->name = codec->name();
-    model->displaysAscii = displaysAscii(codec);
     const int mib = codec->mibEnum();
 
     switch (mib) {
@@ -243,6 +242,12 @@ bool segmentMayMakeCharacters(const CodecModel &model, const unsigned char *data
     return false;
 }
 
+bool CodecModel::displaysAscii() const
+{
+    std::call_once(displayChecked_, [this] { displaysAscii_ = asciiSurvivesDisplay(codec); });
+    return displaysAscii_;
+}
+
 namespace {
 
 struct ModelSlot
@@ -257,15 +262,19 @@ struct ModelStore
 {
     std::mutex mutex;
     std::condition_variable built;
-    std::unordered_map<QTextCodec *, ModelSlot> models;
+    std::unordered_map<QTextCodec *, ModelSlot> models;   // slots stay where they are
 
-    // Builds the slot's model; called with the lock held and the slot claimed.
-    void build(std::unique_lock<std::mutex> &lock, QTextCodec *codec)
+    // Builds the slot's model unless it is built or being built; called with the lock held.
+    void claimAndBuild(std::unique_lock<std::mutex> &lock, QTextCodec *codec, ModelSlot &slot, bool forDeep)
     {
+        if (slot.model || slot.building)
+            return;
+        slot.building = true;
         lock.unlock();
         std::unique_ptr<CodecModel> model = buildModel(codec);
+        if (forDeep)
+            model->displaysAscii();
         lock.lock();
-        ModelSlot &slot = models[codec];
         slot.model = std::move(model);
         slot.building = false;
         built.notify_all();
@@ -285,23 +294,15 @@ const CodecModel &codecModel(QTextCodec *codec)
     ModelStore &store = modelStore();
     std::unique_lock<std::mutex> lock(store.mutex);
     ModelSlot &slot = store.models[codec];
-    if (!slot.model && !slot.building) {
-        slot.building = true;
-        store.build(lock, codec);
-    }
-    store.built.wait(lock, [&] { return store.models[codec].model != nullptr; });
-    return *store.models[codec].model;
+    store.claimAndBuild(lock, codec, slot, false);
+    store.built.wait(lock, [&] { return slot.model != nullptr; });
+    return *slot.model;
 }
 
 void prepareCodecModels(const std::vector<QTextCodec *> &codecs)
 {
     ModelStore &store = modelStore();
     std::unique_lock<std::mutex> lock(store.mutex);
-    for (QTextCodec *codec : codecs) {
-        ModelSlot &slot = store.models[codec];
-        if (slot.model || slot.building)
-            continue;
-        slot.building = true;
-        store.build(lock, codec);
-    }
+    for (QTextCodec *codec : codecs)
+        store.claimAndBuild(lock, codec, store.models[codec], true);
 }

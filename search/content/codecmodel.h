@@ -6,6 +6,7 @@
 #include <QByteArray>
 
 #include <array>
+#include <mutex>
 #include <vector>
 
 class QTextCodec;
@@ -51,17 +52,22 @@ struct CodecModel
     bool bocuGate = false;    // differences after a character are fixed bytes (see needle plan)
     QuietGaps quietGaps = QuietGaps::None;   // what the codec's switches are (see quietgaps.h)
     bool qtUtf8 = false;      // Qt's own UTF-8 decoder: fed only whole sequences
-    // ASCII text stored in this codec comes back unchanged through the display codec.
-    bool displaysAscii = false;
 
     bool isTableCodec() const { return hasTable && triggerCategories == 0; }
+    // ASCII text stored in this codec comes back unchanged through the display codec. Only
+    // deep search asks (prepareCodecModels answers it ahead), so it is found on first ask.
+    bool displaysAscii() const;
+
+private:
+    mutable std::once_flag displayChecked_;
+    mutable bool displaysAscii_ = false;
 };
 
 // The model of `codec`; thread-safe, built on first use.
 const CodecModel &codecModel(QTextCodec *codec);
 
-// Builds the models of `codecs` not built yet, leaving those another thread is building to
-// it: threads that prepare the same codecs at once share the work.
+// Builds the models of `codecs` not built yet, with their display check, leaving those another
+// thread is building to it: threads that prepare the same codecs at once share the work.
 void prepareCodecModels(const std::vector<QTextCodec *> &codecs);
 
 // Segment codecs: whether a line with trigger bytes holds a structure that makes characters of

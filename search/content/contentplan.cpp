@@ -46,7 +46,7 @@ int ContentPlan::addPass(QTextCodec *codec, const QString &text, const QString &
     pass.model = &codecModel(codec);
     pass.needle = NeedlePlan::build(text, cs_, *pass.model);
     pass.hitPrefix = prefix;
-    pass.keepsAscii = deep_ && displayCodec_ && pass.model->displaysAscii;
+    pass.keepsAscii = deep_ && displayCodec_ && pass.model->displaysAscii();
     pass.quietGate = quietGateFor(*pass.model, text);
     longestText_ = std::max(longestText_, text.size());
     const NeedlePlan &needle = pass.needle;

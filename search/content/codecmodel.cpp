@@ -5,6 +5,7 @@
 
 #include <QTextCodec>
 
+#include <algorithm>
 #include <condition_variable>
 #include <memory>
 #include <mutex>
@@ -218,26 +219,46 @@ std::unique_ptr<CodecModel> buildModel(QTextCodec *codec)
         model->quietGaps = QuietGaps::Tags;
     else if (model->name == "TSCII")
         model->quietGaps = QuietGaps::Highs;
+    else if (model->base64Runs)
+        model->quietGaps = QuietGaps::Runs;
     return model;
 }
 
 } // namespace
 
-bool segmentMayMakeCharacters(const CodecModel &model, const unsigned char *data, size_t size)
+bool segmentMayMakeCharacters(const CodecModel &model, const unsigned char *data, size_t size,
+                              const std::vector<char16_t> &units)
 {
     if (!model.base64Runs)
         return false;
-    const auto isBase64 = [](unsigned char b) {
-        return (b >= 'A' && b <= 'Z') || (b >= 'a' && b <= 'z') || (b >= '0' && b <= '9') || b == '+' || b == '/';
+    const auto base64Value = [](unsigned char b) -> int {
+        if (b >= 'A' && b <= 'Z')
+            return b - 'A';
+        if (b >= 'a' && b <= 'z')
+            return b - 'a' + 26;
+        if (b >= '0' && b <= '9')
+            return b - '0' + 52;
+        return b == '+' ? 62 : b == '/' ? 63 : -1;
     };
+    // '+' opens a run of base64 characters; every 16 bits of it are a unit, as the decoder
+    // reads them. A run ends at the first other byte.
     for (size_t i = 0; i < size; ++i) {
         if (data[i] != '+')
             continue;
-        size_t run = 0;
-        while (i + 1 + run < size && run < 3 && isBase64(data[i + 1 + run]))
-            ++run;
-        if (run >= 3)
-            return true;
+        quint32 bits = 0;
+        int held = 0;
+        size_t at = i + 1;
+        for (int value; at < size && (value = base64Value(data[at])) >= 0; ++at) {
+            bits = (bits << 6) | quint32(value);
+            held += 6;
+            if (held >= 16) {
+                held -= 16;
+                const char16_t unit = char16_t(bits >> held);
+                if (std::binary_search(units.begin(), units.end(), unit))
+                    return true;
+            }
+        }
+        i = at - 1;
     }
     return false;
 }

@@ -70,7 +70,9 @@ const CodecModel &codecModel(QTextCodec *codec);
 // thread is building to it: threads that prepare the same codecs at once share the work.
 void prepareCodecModels(const std::vector<QTextCodec *> &codecs);
 
-// Segment codecs: whether a line with trigger bytes holds a structure that makes characters of
-// its own (a UTF-7 base64 run of three or more characters: 16 bits and more). A line without
-// one decodes to one line whose printable ASCII characters, trigger bytes aside, are its bytes.
-bool segmentMayMakeCharacters(const CodecModel &model, const unsigned char *data, size_t size);
+// Segment codecs: whether a line with trigger bytes holds a structure that may make one of
+// `units` (sorted; a search passes its text's characters and the line feed): a UTF-7 base64 run
+// with such a 16-bit unit. A line without one decodes to one line whose characters of the text
+// that are printable ASCII, trigger bytes aside, are its own bytes.
+bool segmentMayMakeCharacters(const CodecModel &model, const unsigned char *data, size_t size,
+                              const std::vector<char16_t> &units);

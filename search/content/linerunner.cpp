@@ -121,9 +121,9 @@ void LineRunner::onCandidate(qint64 at)
 
 void LineRunner::onTrigger(qint64 at)
 {
-    // A line that makes no characters of its own and lacks a character of the text (or, with
-    // quiet switches, the text's bytes with at most switches between) gives one line and no
-    // hit: no need to decode it.
+    // A line with no structure that makes a line feed or a character of the text (a UTF-7 run)
+    // that lacks a character of the text (or, with quiet switches, the text's bytes with at
+    // most switches between) gives one line and no hit: no need to decode it.
     if (lineStart_ >= source_.chunkOffset()) {
         qint64 end = lineEndInChunk(at);
         if (end < 0 && source_.chunkEnd() == source_.size())
@@ -132,7 +132,7 @@ void LineRunner::onTrigger(qint64 at)
             const unsigned char *line = source_.at(lineStart_);
             const size_t length = size_t(end - lineStart_);
             const ByteSet &required = pass_.needle.segmentRequired;
-            if (!segmentMayMakeCharacters(*pass_.model, line, length)
+            if (!segmentMayMakeCharacters(*pass_.model, line, length, pass_.needle.segmentUnits)
                 && (lineDone_ || (required.any() && !bytescan::containsAny(line, length, required))
                     || (pass_.quietGate >= 0 && !plan_.quietGate(pass_.quietGate).holds(line, length)))) {
                 lineDone_ = true;

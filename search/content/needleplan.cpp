@@ -153,6 +153,16 @@ NeedlePlan NeedlePlan::build(const QString &text, Qt::CaseSensitivity cs, const 
                 }
             }
         }
+        if (model.base64Runs) {
+            plan.segmentUnits.push_back(u'\n');
+            for (const QChar c : text) {
+                for (const char16_t v : casefold::variants(c.unicode(), cs))
+                    plan.segmentUnits.push_back(v);
+            }
+            std::sort(plan.segmentUnits.begin(), plan.segmentUnits.end());
+            plan.segmentUnits.erase(std::unique(plan.segmentUnits.begin(), plan.segmentUnits.end()),
+                                    plan.segmentUnits.end());
+        }
         if (model.special == CodecModel::Special::Transparent) {
             std::vector<bool> pure(size_t(head.size()), false);
             for (qsizetype i = 0; i < head.size(); ++i) {

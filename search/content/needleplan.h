@@ -37,6 +37,9 @@ struct NeedlePlan
     // segmentMayMakeCharacters): the bytes of the rarest text character that must then be
     // among a line's bytes for it to match. Empty if no character qualifies.
     ByteSet segmentRequired;
+    // UTF-7: the units a base64 run must make for a line to need decoding (sorted): the text's
+    // characters under the case rule, and the line feed.
+    std::vector<char16_t> segmentUnits;
 
     // Fixed-width Unicode codecs: the units each text unit (of the patterns' part) matches.
     std::vector<std::vector<char16_t>> unitClasses;

@@ -3,21 +3,68 @@
 #include "content/casefold.h"
 
 #include <algorithm>
+#include <array>
 #include <vector>
 
 namespace {
 
-// The most bytes a switch has after its lead byte.
-size_t longestTail(QuietGaps gaps)
+// Per byte: how many bytes at most a switch that starts with it has after it; -1 for a byte that
+// starts none; kWindowOffset for a SCSU window definition.
+using GapTails = std::array<signed char, 256>;
+
+// A SCSU window definition (SDn, UDn) takes one offset byte; after a reserved one (0x00,
+// 0xa8-0xf8) ICU's converter reports it and reads another offset byte, so the switch goes on
+// through any run of reserved offsets and one more byte.
+constexpr signed char kWindowOffset = 127;
+
+bool reservedWindowOffset(unsigned char b)
 {
+    return b == 0x00 || (b >= 0xa8 && b <= 0xf8);
+}
+
+GapTails gapTails(QuietGaps gaps)
+{
+    GapTails tails;
+    tails.fill(-1);
+    const auto set = [&tails](unsigned from, unsigned to, int tail) {
+        for (unsigned b = from; b <= to; ++b)
+            tails[b] = static_cast<signed char>(tail);
+    };
     switch (gaps) {
-    case QuietGaps::Shifts: return 3;
-    case QuietGaps::Tildes: return 1;
-    case QuietGaps::Tags: return 2;
+    case QuietGaps::Shifts:
+        for (const unsigned b : {0x0e, 0x0f, 0x1b})   // SO, SI, ESC and its sequence
+            tails[b] = 3;
+        break;
+    case QuietGaps::Tildes:
+        tails['~'] = 1;
+        break;
+    case QuietGaps::Tags:
+        // SCSU, both modes at once. Quiet: the window switches and definitions (SCn, SDn + offset,
+        // SDX + 2, SCU; UCn, UDn + offset, UDX + 2) and the reserved tags. A character of the text
+        // may also come quoted (SQ0 + byte, SQU + 0x00 + byte, UQU + 0x00 + byte) or as a
+        // Unicode-mode unit (0x00 + byte): the lead and the bytes up to it are let pass. NUL,
+        // tab, line feed and carriage return are characters in both modes: no switch.
+        set(0x00, 0x08, 0);   // NUL before a unit's low byte; SQ0-SQ7 before the quoted byte
+        set(0x0b, 0x0b, 2);   // SDX
+        set(0x0c, 0x0c, 0);   // reserved
+        set(0x0e, 0x0e, 2);   // SQU
+        set(0x0f, 0x17, 0);   // SCU, SC0-SC7
+        set(0x18, 0x1f, kWindowOffset);   // SD0-SD7
+        set(0xe0, 0xe7, 0);   // UC0-UC7
+        set(0xe8, 0xef, kWindowOffset);   // UD0-UD7
+        set(0xf0, 0xf1, 2);   // UQU, UDX
+        set(0xf2, 0xf2, 0);   // reserved
+        break;
     case QuietGaps::Highs:
-    case QuietGaps::None: break;
+        set(0x80, 0xff, 0);
+        break;
+    case QuietGaps::Runs:
+        tails['+'] = 3;
+        break;
+    case QuietGaps::None:
+        break;
     }
-    return 0;
+    return tails;
 }
 
 // Finds the text's characters from a given one on, switches allowed before each. Switch bytes
@@ -27,9 +74,21 @@ struct GapSearch
     const unsigned char *data;
     size_t size;
     const std::vector<ByteSet> &classes;
-    const ByteSet &leads;
-    size_t tail;
+    const GapTails &tails;
     long budget = 1 << 20;   // steps; past them a match is assumed
+
+    bool isLead(unsigned char b) const { return tails[b] >= 0; }
+
+    // Where the switch that starts at `p` ends at the latest.
+    size_t switchEnd(size_t p) const
+    {
+        if (tails[data[p]] != kWindowOffset)
+            return p + 1 + size_t(tails[data[p]]);
+        size_t offset = p + 1;
+        while (offset < size && reservedWindowOffset(data[offset]))
+            ++offset;
+        return offset + 1;
+    }
 
     bool follows(size_t i, size_t at)
     {
@@ -40,7 +99,7 @@ struct GapSearch
                 return false;
             if (--budget < 0)
                 return true;
-            if (!leads.test(data[at])) {
+            if (!isLead(data[at])) {
                 if (!classes[i].test(data[at]))
                     return false;
                 ++i;
@@ -50,11 +109,11 @@ struct GapSearch
             // Switches, one after another, may end anywhere up to `reach`.
             size_t reach = at;
             for (size_t p = at; p <= reach && p < size; ++p) {
-                if (leads.test(data[p]))
-                    reach = std::max(reach, p + 1 + tail);
+                if (isLead(data[p]))
+                    reach = std::max(reach, switchEnd(p));
             }
             for (size_t r = at + 1; r <= reach && r < size; ++r) {
-                if (!leads.test(data[r]) && classes[i].test(data[r]) && follows(i + 1, r + 1))
+                if (!isLead(data[r]) && classes[i].test(data[r]) && follows(i + 1, r + 1))
                     return true;
             }
             return false;
@@ -84,35 +143,17 @@ std::vector<ByteSet> quietGateClasses(const QString &text, Qt::CaseSensitivity c
 
 ByteSet quietGapLeads(QuietGaps gaps)
 {
+    const GapTails tails = gapTails(gaps);
     ByteSet leads;
-    switch (gaps) {
-    case QuietGaps::Shifts:
-        for (const unsigned b : {0x0e, 0x0f, 0x1b})   // SO, SI, ESC
-            leads.set(b);
-        break;
-    case QuietGaps::Tildes:
-        leads.set('~');
-        break;
-    case QuietGaps::Tags:
-        for (unsigned b = 0; b < 0x20; ++b)
-            leads.set(b);
-        for (unsigned b = 0xe0; b <= 0xf2; ++b)
-            leads.set(b);
-        break;
-    case QuietGaps::Highs:
-        for (unsigned b = 0x80; b < 0x100; ++b)
-            leads.set(b);
-        break;
-    case QuietGaps::None:
-        break;
-    }
+    for (unsigned b = 0; b < 256; ++b)
+        leads.set(b, tails[b] >= 0);
     return leads;
 }
 
 QuietGate::QuietGate(std::vector<ByteSet> classes, QuietGaps gaps)
     : text_(classes)
     , first_(classes.empty() ? std::vector<ByteSet>() : std::vector<ByteSet>{classes.front()})
-    , leads_(quietGapLeads(gaps))
+    , tails_(gapTails(gaps))
     , gaps_(gaps)
 {
 }
@@ -128,7 +169,7 @@ bool QuietGate::holds(const unsigned char *data, size_t size) const
         return true;
     // Else an occurrence with switches: from each byte of the first character on.
     first_.findAll(data, size, 0, size, found);
-    GapSearch search{data, size, classes, leads_, longestTail(gaps_)};
+    GapSearch search{data, size, classes, tails_};
     for (const size_t p : found) {
         if (search.follows(1, p + 1))
             return true;

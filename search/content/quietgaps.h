@@ -4,17 +4,20 @@
 
 #include <QString>
 
+#include <array>
 #include <cstddef>
 #include <vector>
 
 // Stateful codecs whose printable ASCII characters only ever come from their own bytes, and
 // which may make nothing of their switches: ISO 2022 of SO, SI and escape sequences (ESC and at
-// most three bytes more), HZ of "~}" and "~\n", SCSU of its tags (a byte below 0x20 or from 0xe0
-// to 0xf2, and at most two bytes more), TSCII of some bytes above 0x7f (or moves them past the
-// next character). A text of such characters decodes from a file only
-// where the file holds its bytes in order with nothing between them but switches
-// ("thr\x1b(Bead" gives "thread"). The tests prove it codec by codec.
-enum class QuietGaps { None, Shifts, Tildes, Tags, Highs };
+// most three bytes more), HZ of "~}" and "~\n", SCSU of its window switches and definitions
+// (a character may also come quoted, or as a 0x00 and its byte in Unicode mode), TSCII of some
+// bytes above 0x7f (or moves them past the next character). A text of such characters decodes
+// from a file only where the file holds its bytes in order with nothing between them but
+// switches ("thr\x1b(Bead" gives "thread"). UTF-7 likewise, of its base64 runs too short to make
+// a unit ('+', at most two base64 characters and a '-'), on a line none of whose runs makes a
+// character of the text (see segmentMayMakeCharacters). The tests prove it codec by codec.
+enum class QuietGaps { None, Shifts, Tildes, Tags, Highs, Runs };
 
 // The byte classes of the text if every character is printable ASCII under the case rule and no
 // switch byte; else none: such a text may come from other bytes, and has no gate.
@@ -37,6 +40,6 @@ public:
 private:
     BytePattern text_;
     BytePattern first_;   // the first character's bytes
-    ByteSet leads_;
+    std::array<signed char, 256> tails_;   // per byte: the most bytes after a switch it starts, or -1
     QuietGaps gaps_;
 };

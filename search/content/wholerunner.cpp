@@ -40,7 +40,8 @@ bool WholeRunner::fileHoldsGate()
 bool WholeRunner::quietGateOpen()
 {
     const qint64 size = source_.size();
-    if (pass_.quietGate < 0 || !source_.inChunk(0, size))
+    // UTF-7's gate holds only on lines whose runs make no character of the text.
+    if (pass_.quietGate < 0 || pass_.model->base64Runs || !source_.inChunk(0, size))
         return true;
     signed char &open = quietGates_[size_t(pass_.quietGate)];
     if (open < 0)

@@ -121,13 +121,18 @@ void ContentSearch::searchOpenFile(FileBytes &file, QList<TFileInfo> &hits, cons
         return;
 
     ByteSource source(file);
+    if (wholeInBuffer)
+        source.setChunk(buffer_.data(), 0, file.size());
     quietGates_.assign(size_t(plan.quietGateCount()), -1);
     const PassShared shared{source, spares_, chunking_.pieceBytes, quietGates_};
     HitClaims claims;
     std::vector<std::unique_ptr<PassRunner>> runners;
     std::vector<PassRunner *> chunkRunners;
     for (const PassRun &run : schedule.runs) {
-        runners.push_back(makeRunner(plan, schedule, run, shared));
+        auto runner = makeRunner(plan, schedule, run, shared);
+        if (runner->quietGateClosed())
+            continue;
+        runners.push_back(std::move(runner));
         if (plan.deep())
             runners.back()->shareClaims(&claims, int(runners.size()));
         if (run.kind != PassRun::Kind::Whole)

@@ -24,6 +24,17 @@ PassRunner::PassRunner(ContentPlan &plan, const Schedule &schedule, const PassRu
 {
 }
 
+bool PassRunner::quietGateClosed()
+{
+    const qint64 size = source_.size();
+    if (pass_.quietGate < 0 || pass_.model->base64Runs || !source_.inChunk(0, size))
+        return false;
+    signed char &open = quietGates_[size_t(pass_.quietGate)];
+    if (open < 0)
+        open = plan_.quietGate(pass_.quietGate).holds(source_.at(0), size_t(size)) ? 1 : 0;
+    return open == 0;
+}
+
 void PassRunner::completeFirstLine(LineCollector &collector)
 {
     if (!aborted && collector.linesCompleted() == 0)

@@ -53,6 +53,9 @@ public:
     virtual void finish() {}
 
     const PassRun &run() const { return run_; }
+    // The file is in memory whole and cannot give the text through the pass's quiet gate, so
+    // the pass has no hit (UTF-7's gate holds only line by line: see segmentMayMakeCharacters).
+    bool quietGateClosed();
     // Deep search: the runner's place among the file's passes, and the claims they share.
     void shareClaims(HitClaims *claims, int order)
     {

@@ -5,7 +5,6 @@
 #include "content/filebytes.h"
 #include "content/linecollector.h"
 #include "content/piecedecoder.h"
-#include "content/quietgaps.h"
 #include "walk/stoprequest.h"
 
 #include <QTextCodec>
@@ -37,23 +36,9 @@ bool WholeRunner::fileHoldsGate()
     return false;
 }
 
-bool WholeRunner::quietGateOpen()
-{
-    const qint64 size = source_.size();
-    // UTF-7's gate holds only on lines whose runs make no character of the text.
-    if (pass_.quietGate < 0 || pass_.model->base64Runs || !source_.inChunk(0, size))
-        return true;
-    signed char &open = quietGates_[size_t(pass_.quietGate)];
-    if (open < 0)
-        open = plan_.quietGate(pass_.quietGate).holds(source_.at(0), size_t(size)) ? 1 : 0;
-    return open > 0;
-}
-
 void WholeRunner::finish()
 {
     if (run_.gatePattern >= 0 && !fileHoldsGate())
-        return;
-    if (!quietGateOpen())
         return;
     std::unique_ptr<PieceDecoder> decoder;
     qint64 start = 0;

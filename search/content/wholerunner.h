@@ -4,8 +4,7 @@
 
 // Passes that decode the whole file from its start: codecs whose state no line feed resets
 // (SCSU, ISO 2022 with its switches, BOCU-1, HZ with its escapes) and texts no byte pattern can
-// find (the empty text, surrogates in UTF-16/UTF-32). A gate pattern, if any, must occur first;
-// a file in memory must pass the pass's quiet gate, if it has one.
+// find (the empty text, surrogates in UTF-16/UTF-32). A gate pattern, if any, must occur first.
 class WholeRunner : public PassRunner
 {
 public:
@@ -14,5 +13,4 @@ public:
 
 private:
     bool fileHoldsGate();
-    bool quietGateOpen();
 };

@@ -129,6 +129,7 @@ QList<CorpusFile> contentCorpus()
         add(files, QStringLiteral("enc-%1").arg(QLatin1String(codec)), encodeWith(codec, text));
     add(files, "utf7-base64", "abc+AG0AdQB0AGUAeA-def mutex\nx+AAoAbQB1AHQAZQB4-y\n+-mutex+ZeVnLA-\ni++; a+b; c + d\n"
                               "a run's line feed: +AAo-\nmu+AA-tex mu+AB-tex +ZeVn-mutex\n");
+    add(files, "utf7-runs-only", "+AG0AdQB0AGUAeA-\n+AE0AVQBUAEUAWA-\n");
     add(files, "hz-escapes", "~{<:Ky2;S{~} mutex\nmu~\ntex here\n~~ tilde ~} ~x\n");
     add(files, "hz-tilde-plain", "a ~x mutex\n~~mutex~~\nplain mutex line\n");
     add(files, "code-like", "int i = a + b; // mutex\nx = ~y;\f\n/* \xc2\xa9 2024 mutex */\n"

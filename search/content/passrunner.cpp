@@ -26,13 +26,33 @@ PassRunner::PassRunner(ContentPlan &plan, const Schedule &schedule, const PassRu
 
 bool PassRunner::quietGateClosed()
 {
-    const qint64 size = source_.size();
-    if (pass_.quietGate < 0 || pass_.model->base64Runs || !source_.inChunk(0, size))
+    if (pass_.quietGate < 0 || pass_.model->base64Runs)
         return false;
     signed char &open = quietGates_[size_t(pass_.quietGate)];
     if (open < 0)
-        open = plan_.quietGate(pass_.quietGate).holds(source_.at(0), size_t(size)) ? 1 : 0;
+        open = quietGateHolds() ? 1 : 0;
     return open == 0;
+}
+
+bool PassRunner::quietGateHolds()
+{
+    const QuietGate &gate = plan_.quietGate(pass_.quietGate);
+    const qint64 size = source_.size();
+    if (source_.inChunk(0, size))
+        return gate.holds(source_.at(0), size_t(size));
+    // A file not in memory, piece by piece: an occurrence that runs off a piece counts.
+    for (qint64 offset = 0; offset < size;) {
+        qint64 got = 0;
+        const unsigned char *data = source_.read(offset, std::min(pieceBytes_, size - offset), &got);
+        if (got <= 0)
+            return false;
+        offset += got;
+        if (gate.holds(data, size_t(got), offset < size))
+            return true;
+        if (searchStopRequested())
+            return true;   // the pass sees the stop itself
+    }
+    return false;
 }
 
 void PassRunner::completeFirstLine(LineCollector &collector)

@@ -53,8 +53,8 @@ public:
     virtual void finish() {}
 
     const PassRun &run() const { return run_; }
-    // The file is in memory whole and cannot give the text through the pass's quiet gate, so
-    // the pass has no hit (UTF-7's gate holds only line by line: see segmentMayMakeCharacters).
+    // The file cannot give the text through the pass's quiet gate, so the pass has no hit
+    // (UTF-7's gate holds only line by line: see segmentMayMakeCharacters).
     bool quietGateClosed();
     // Deep search: the runner's place among the file's passes, and the claims they share.
     void shareClaims(HitClaims *claims, int order)
@@ -85,6 +85,7 @@ protected:
         const auto it = claims_->find(lineNo);
         return it != claims_->end() && it->second < order_;
     }
+    bool quietGateHolds();
     // A look that stopped inside its first line still reports that line.
     void completeFirstLine(LineCollector &collector);
     void addHit(int lineNo, const QString &prefix);

@@ -75,6 +75,7 @@ struct GapSearch
     size_t size;
     const std::vector<ByteSet> &classes;
     const GapTails &tails;
+    bool more;               // the bytes go on past `size`: a match that runs off them may be one
     long budget = 1 << 20;   // steps; past them a match is assumed
 
     bool isLead(unsigned char b) const { return tails[b] >= 0; }
@@ -96,7 +97,7 @@ struct GapSearch
             if (i == classes.size())
                 return true;
             if (at >= size)
-                return false;
+                return more;
             if (--budget < 0)
                 return true;
             if (!isLead(data[at])) {
@@ -112,6 +113,8 @@ struct GapSearch
                 if (isLead(data[p]))
                     reach = std::max(reach, switchEnd(p));
             }
+            if (more && reach >= size)
+                return true;
             for (size_t r = at + 1; r <= reach && r < size; ++r) {
                 if (!isLead(data[r]) && classes[i].test(data[r]) && follows(i + 1, r + 1))
                     return true;
@@ -158,7 +161,7 @@ QuietGate::QuietGate(std::vector<ByteSet> classes, QuietGaps gaps)
 {
 }
 
-bool QuietGate::holds(const unsigned char *data, size_t size) const
+bool QuietGate::holds(const unsigned char *data, size_t size, bool more) const
 {
     const std::vector<ByteSet> &classes = text_.classes();
     if (classes.empty())
@@ -169,7 +172,7 @@ bool QuietGate::holds(const unsigned char *data, size_t size) const
         return true;
     // Else an occurrence with switches: from each byte of the first character on.
     first_.findAll(data, size, 0, size, found);
-    GapSearch search{data, size, classes, tails_};
+    GapSearch search{data, size, classes, tails_, more};
     for (const size_t p : found) {
         if (search.follows(1, p + 1))
             return true;

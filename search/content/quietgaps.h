@@ -35,7 +35,9 @@ public:
 
     QuietGaps gaps() const { return gaps_; }
     const std::vector<ByteSet> &classes() const { return text_.classes(); }
-    bool holds(const unsigned char *data, size_t size) const;
+    // `more`: the bytes are a piece that others follow; an occurrence that runs off its end
+    // counts as held.
+    bool holds(const unsigned char *data, size_t size, bool more = false) const;
 
 private:
     BytePattern text_;

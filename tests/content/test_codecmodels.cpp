@@ -272,6 +272,10 @@ private slots:
                 if (segmentMayMakeCharacters(codecModel(codec), data, size_t(sample.size()), runUnits))
                     continue;   // UTF-7: a run makes a character of the text; such lines are decoded
                 QVERIFY2(gate.holds(data, size_t(sample.size())), sample.toHex(' ').constData());
+                // Read in two pieces, the gate holds in one of them.
+                const size_t cut = random() % size_t(sample.size() + 1);
+                QVERIFY2(gate.holds(data, cut, true) || gate.holds(data + cut, size_t(sample.size()) - cut),
+                         (sample.toHex(' ') + " cut at " + QByteArray::number(qulonglong(cut))).constData());
                 if (!sample.contains(bytes) && !(cs == Qt::CaseInsensitive && sample.toLower().contains(bytes)))
                     ++gapped;
             }

@@ -153,9 +153,22 @@ ByteSet quietGapLeads(QuietGaps gaps)
     return leads;
 }
 
+namespace {
+
+// Where an occurrence can start: the first character's bytes, then the second's or a switch.
+std::vector<ByteSet> startClasses(const std::vector<ByteSet> &classes, QuietGaps gaps)
+{
+    std::vector<ByteSet> start(classes.begin(), classes.begin() + std::min<ptrdiff_t>(2, ptrdiff_t(classes.size())));
+    if (start.size() == 2)
+        start[1] |= quietGapLeads(gaps);
+    return start;
+}
+
+} // namespace
+
 QuietGate::QuietGate(std::vector<ByteSet> classes, QuietGaps gaps)
-    : text_(classes)
-    , first_(classes.empty() ? std::vector<ByteSet>() : std::vector<ByteSet>{classes.front()})
+    : start_(startClasses(classes, gaps))
+    , classes_(std::move(classes))
     , tails_(gapTails(gaps))
     , gaps_(gaps)
 {
@@ -163,16 +176,16 @@ QuietGate::QuietGate(std::vector<ByteSet> classes, QuietGaps gaps)
 
 bool QuietGate::holds(const unsigned char *data, size_t size, bool more) const
 {
-    const std::vector<ByteSet> &classes = text_.classes();
-    if (classes.empty())
+    if (classes_.empty())
+        return true;
+    if (size == 0)
+        return more;
+    // A first character at the very end may go on in the bytes that follow.
+    if (more && classes_.front().test(data[size - 1]))
         return true;
     std::vector<size_t> found;
-    text_.findAll(data, size, 0, size, found);
-    if (!found.empty())
-        return true;
-    // Else an occurrence with switches: from each byte of the first character on.
-    first_.findAll(data, size, 0, size, found);
-    GapSearch search{data, size, classes, tails_, more};
+    start_.findAll(data, size, 0, size, found);
+    GapSearch search{data, size, classes_, tails_, more};
     for (const size_t p : found) {
         if (search.follows(1, p + 1))
             return true;

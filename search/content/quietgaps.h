@@ -34,14 +34,14 @@ public:
     QuietGate(std::vector<ByteSet> classes, QuietGaps gaps);
 
     QuietGaps gaps() const { return gaps_; }
-    const std::vector<ByteSet> &classes() const { return text_.classes(); }
+    const std::vector<ByteSet> &classes() const { return classes_; }
     // `more`: the bytes are a piece that others follow; an occurrence that runs off its end
     // counts as held.
     bool holds(const unsigned char *data, size_t size, bool more = false) const;
 
 private:
-    BytePattern text_;
-    BytePattern first_;   // the first character's bytes
+    BytePattern start_;   // where an occurrence can start
+    std::vector<ByteSet> classes_;
     std::array<signed char, 256> tails_;   // per byte: the most bytes after a switch it starts, or -1
     QuietGaps gaps_;
 };

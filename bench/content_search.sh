@@ -31,11 +31,15 @@ trap 'rm -rf "$tmp"' EXIT
 
 echo "tree: $tree ($(du -sh "$tree" 2>/dev/null | cut -f1); with the directories links lead to: $(du -shL "$tree" 2>/dev/null | cut -f1))"
 
+# Like with like: rg reads neither archives nor documents (Office, PDF) for their text, so
+# quorvel-search does not either wherever it is compared with rg.
+like="--no-archives --no-documents"
+
 # Matching lines, as file:line. quorvel-search enters links to directories, as the program
 # does; plain rg does not, rg -L does. Neither reads hidden files.
 lines() { awk -F: '{ print $1 ":" $2 }' | sort; }
 for rule in "" "-i"; do
-    "$bin" -d "$tree" -t "$text" $rule | lines > "$tmp/q$rule" || true
+    "$bin" $like -d "$tree" -t "$text" $rule | lines > "$tmp/q$rule" || true
     rg -j1 -n -F -a --no-ignore $rule -- "$text" "$tree" | lines > "$tmp/r$rule" || true
     rg -L -j1 -n -F -a --no-ignore $rule -- "$text" "$tree" | lines > "$tmp/rL$rule" || true
     echo "matching lines${rule:+ (ignoring case)}: quorvel $(wc -l < "$tmp/q$rule"), rg $(wc -l < "$tmp/r$rule"), rg -L $(wc -l < "$tmp/rL$rule")"
@@ -44,7 +48,7 @@ for rule in "" "-i"; do
         diff "$tmp/q$rule" "$tmp/rL$rule" | head -10 || true   # diff exits 1 on differences
     fi
 done
-"$bin" -d "$tree" -t "$text" -D | lines > "$tmp/qD" || true
+"$bin" $like -d "$tree" -t "$text" -D | lines > "$tmp/qD" || true
 echo "matching lines, deep search: $(wc -l < "$tmp/qD") (plain: $(wc -l < "$tmp/q"))"
 
 if [ "${SKIP_REFERENCE:-0}" != 1 ]; then
@@ -85,15 +89,15 @@ rg_args="-L -n -F -a --no-ignore"
 for j in 1 "$jobs"; do
     echo "wall times, $j thread(s) each:"
     python3 "$top/bench/alternate.py" "${RUNS:-11}" \
-        "quorvel=$bin -j$j -d $tree -t $text" "rg=rg -j$j $rg_args -- $text $tree" \
-        "quorvel -i=$bin -j$j -d $tree -t $text -i" "rg -i=rg -j$j $rg_args -i -- $text $tree" \
-        "quorvel -D=$bin -j$j -d $tree -t $text -D" \
+        "quorvel=$bin $like -j$j -d $tree -t $text" "rg=rg -j$j $rg_args -- $text $tree" \
+        "quorvel -i=$bin $like -j$j -d $tree -t $text -i" "rg -i=rg -j$j $rg_args -i -- $text $tree" \
+        "quorvel -D=$bin $like -j$j -d $tree -t $text -D" \
         --ratio "quorvel/rg:at most $([ "$j" = 1 ] && echo 1.2 || echo 1.0)" \
         --ratio "quorvel -i/rg -i:at most $([ "$j" = 1 ] && echo 1.2 || echo 1.0)" --ratio "quorvel -D/quorvel:at most 1.5"
 done
 echo "wall times, 1 thread against 2:"
 python3 "$top/bench/alternate.py" "${RUNS:-11}" \
-    "quorvel -j1=$bin -j1 -d $tree -t $text" "quorvel -j2=$bin -j2 -d $tree -t $text" \
+    "quorvel -j1=$bin $like -j1 -d $tree -t $text" "quorvel -j2=$bin $like -j2 -d $tree -t $text" \
     --ratio "quorvel -j1/quorvel -j2:the speed-up, at least 1.7"
 for j in 1 "$jobs"; do
     echo "peak memory -j$j: $(($(peak "$bin" -j "$j" -d "$tree" -t "$text") / 1024)) MB (goal: at most $((30 + 10 * j)) MB)"

@@ -26,7 +26,11 @@ PassRunner::PassRunner(ContentPlan &plan, const Schedule &schedule, const PassRu
 
 bool PassRunner::quietGateClosed()
 {
-    if (pass_.quietGate < 0 || pass_.model->base64Runs)
+    // Only passes that would decode (stateful codecs whole, segment codecs line by line) save
+    // more than the gate costs; a byte table reports only what its candidates show.
+    const bool decodes = run_.kind == PassRun::Kind::Whole
+                         || (run_.kind == PassRun::Kind::Lines && run_.policy == PassRun::Policy::Segments);
+    if (pass_.quietGate < 0 || pass_.model->base64Runs || !decodes)
         return false;
     signed char &open = quietGates_[size_t(pass_.quietGate)];
     if (open < 0)

@@ -12,15 +12,15 @@ namespace {
 // pattern go where a match is least likely.
 double byteWeight(unsigned b)
 {
-    if (b == ' ')
-        return 10;
+    if (b == ' ' || b == 0)
+        return 10;   // NUL: patterns with it (UTF-16, UTF-32) are only looked for where NULs are
     if (std::strchr("etaoinsrhl", int(b)) && b != 0)
         return 5;
     if (std::strchr("jkqvwxyz", int(b)) && b != 0)
         return 1;
     if (b >= 'a' && b <= 'z')
         return 2;
-    if (b == '\n' || b == '\t' || b == 0)
+    if (b == '\n' || b == '\t')
         return 3;
     if ((b >= 'A' && b <= 'Z') || (b >= '0' && b <= '9'))
         return 1;

@@ -70,7 +70,6 @@ public:
         int quietGate = -1;      // codecs with quiet switches: see quietGate()
     };
 
-
     // Deep search runs a pass for every codec of `codecTexts` whose prepared text is `text`
     // itself, that is every codec that can hold the text; the others could only find lines
     // that hold what they make of it. Plain mode makes its passes as files need them.

@@ -67,6 +67,19 @@ GapTails gapTails(QuietGaps gaps)
     return tails;
 }
 
+// Where an occurrence can start: the first character's bytes, then the second's or a switch.
+std::vector<ByteSet> startClasses(const std::vector<ByteSet> &classes, const GapTails &tails)
+{
+    std::vector<ByteSet> start(classes.begin(), classes.begin() + std::min<ptrdiff_t>(2, ptrdiff_t(classes.size())));
+    if (start.size() == 2) {
+        for (unsigned b = 0; b < 256; ++b) {
+            if (tails[b] >= 0)
+                start[1].set(b);
+        }
+    }
+    return start;
+}
+
 // Finds the text's characters from a given one on, switches allowed before each. Switch bytes
 // are never text bytes (the text is printable ASCII without them).
 struct GapSearch
@@ -153,23 +166,10 @@ ByteSet quietGapLeads(QuietGaps gaps)
     return leads;
 }
 
-namespace {
-
-// Where an occurrence can start: the first character's bytes, then the second's or a switch.
-std::vector<ByteSet> startClasses(const std::vector<ByteSet> &classes, QuietGaps gaps)
-{
-    std::vector<ByteSet> start(classes.begin(), classes.begin() + std::min<ptrdiff_t>(2, ptrdiff_t(classes.size())));
-    if (start.size() == 2)
-        start[1] |= quietGapLeads(gaps);
-    return start;
-}
-
-} // namespace
-
 QuietGate::QuietGate(std::vector<ByteSet> classes, QuietGaps gaps)
-    : start_(startClasses(classes, gaps))
+    : tails_(gapTails(gaps))
+    , start_(startClasses(classes, tails_))
     , classes_(std::move(classes))
-    , tails_(gapTails(gaps))
     , gaps_(gaps)
 {
 }

@@ -40,8 +40,8 @@ public:
     bool holds(const unsigned char *data, size_t size, bool more = false) const;
 
 private:
+    std::array<signed char, 256> tails_;   // per byte: the most bytes after a switch it starts, or -1
     BytePattern start_;   // where an occurrence can start
     std::vector<ByteSet> classes_;
-    std::array<signed char, 256> tails_;   // per byte: the most bytes after a switch it starts, or -1
     QuietGaps gaps_;
 };

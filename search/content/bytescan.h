@@ -11,4 +11,7 @@ size_t count(const unsigned char *data, size_t size, unsigned char value);
 std::ptrdiff_t find(const unsigned char *data, size_t size, unsigned char value);
 std::ptrdiff_t findLast(const unsigned char *data, size_t size, unsigned char value);
 bool containsAny(const unsigned char *data, size_t size, const ByteSet &set);
+// How often the 16-bit unit `value` occurs among `size` units, and where it last does (or -1):
+// decoded text is counted for its line feeds.
+size_t countUnits(const char16_t *data, size_t size, char16_t value, std::ptrdiff_t &last);
 } // namespace bytescan

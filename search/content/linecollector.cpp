@@ -1,5 +1,7 @@
 #include "content/linecollector.h"
 
+#include "content/bytescan.h"
+
 LineMatcher::LineMatcher(const QString &needle, Qt::CaseSensitivity cs)
     : needle_(needle)
     , cs_(cs)
@@ -66,10 +68,9 @@ qsizetype LineCollector::skipLines(QStringView text)
     while (at < text.size()) {
         const qsizetype found = needle_.isEmpty() ? -1 : text.indexOf(needle_, at, cs_);
         const qsizetype stop = found < 0 ? text.size() : found;
-        const QStringView skipped = text.mid(at, stop - at);
-        const qsizetype lastFeed = skipped.lastIndexOf(QLatin1Char('\n'));
+        std::ptrdiff_t lastFeed = -1;
+        const size_t feeds = bytescan::countUnits(text.utf16() + at, size_t(stop - at), u'\n', lastFeed);
         if (lastFeed >= 0) {
-            const qsizetype feeds = skipped.count(QLatin1Char('\n'));
             lineNo_ += int(feeds);
             completed_ += int(feeds);
             at += lastFeed + 1;

@@ -172,6 +172,8 @@ QuietGate::QuietGate(std::vector<ByteSet> classes, QuietGaps gaps)
     , classes_(std::move(classes))
     , gaps_(gaps)
 {
+    for (const signed char tail : tails_)
+        longestSwitch_ = std::max(longestSwitch_, size_t(tail + 1));
 }
 
 bool QuietGate::holds(const unsigned char *data, size_t size, bool more) const
@@ -191,4 +193,18 @@ bool QuietGate::holds(const unsigned char *data, size_t size, bool more) const
             return true;
     }
     return false;
+}
+
+std::ptrdiff_t QuietGate::lastStart(const unsigned char *data, size_t size) const
+{
+    if (classes_.empty())
+        return std::ptrdiff_t(size) - 1;
+    std::vector<size_t> found;
+    start_.findAll(data, size, 0, size, found);
+    GapSearch search{data, size, classes_, tails_, false};
+    for (auto p = found.rbegin(); p != found.rend(); ++p) {
+        if (search.follows(1, *p + 1))
+            return std::ptrdiff_t(*p);
+    }
+    return -1;
 }

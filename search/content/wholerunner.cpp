@@ -55,11 +55,45 @@ void WholeRunner::finish()
         // A file in memory is decoded in one call: some codecs (SCSU, BOCU-1) can make more
         // units than bytes, and what does not fit Qt's buffer at the end of a call is left in
         // the converter, so only one call gives what decoding the file at once gives.
-        QTextCodec::ConverterState state;
-        collector.feed(pass_.codec->toUnicode(reinterpret_cast<const char *>(source_.at(0)), int(size), &state));
+        const QuietGaps gaps = pass_.model->quietGaps;
+        if (pass_.quietGate >= 0 && (gaps == QuietGaps::Shifts || gaps == QuietGaps::Tildes)) {
+            decodeThroughLastHit(collector);
+        } else {
+            QTextCodec::ConverterState state;
+            collector.feed(pass_.codec->toUnicode(reinterpret_cast<const char *>(source_.at(0)), int(size), &state));
+        }
     } else {
         collect(*decoder, collector, start, -1, false, false);
     }
     if (!aborted)
         collector.finish(size > 0);
+}
+
+// ISO 2022 and HZ make no more units than bytes, so a file decodes in pieces as it does at once,
+// and no occurrence of the text starts in the units decoded after the place its gate last starts
+// at (and its switch is settled). Past the line that holds that place there is no hit: the rest
+// (slow to decode, as stateful codecs are) would only be counted into lines.
+void WholeRunner::decodeThroughLastHit(LineCollector &collector)
+{
+    const QuietGate &gate = plan_.quietGate(pass_.quietGate);
+    const size_t size = size_t(source_.size());
+    const std::ptrdiff_t lastStart = gate.lastStart(source_.at(0), size);
+    if (lastStart < 0)
+        return;
+    const char *data = reinterpret_cast<const char *>(source_.at(0));
+    QTextCodec::ConverterState state;
+    size_t fed = gate.settledEnd(size_t(lastStart), size);
+    QString text = pass_.codec->toUnicode(data, int(fed), &state);
+    collector.feed(text);
+    // Every occurrence starts among these units: the next line feed ends the last line with one.
+    bool lineEnded = false;
+    constexpr size_t kPiece = 4096;
+    while (fed < size && !lineEnded) {
+        const size_t take = std::min(kPiece, size - fed);
+        text = pass_.codec->toUnicode(data + fed, int(take), &state);
+        fed += take;
+        const qsizetype lineFeed = text.indexOf(QLatin1Char('\n'));
+        lineEnded = lineFeed >= 0;
+        collector.feed(lineEnded ? QStringView(text).left(lineFeed + 1) : QStringView(text));
+    }
 }

@@ -13,4 +13,5 @@ public:
 
 private:
     bool fileHoldsGate();
+    void decodeThroughLastHit(LineCollector &collector);
 };

@@ -131,6 +131,11 @@ QList<CorpusFile> contentCorpus()
                               "a run's line feed: +AAo-\nmu+AA-tex mu+AB-tex +ZeVn-mutex\n");
     add(files, "utf7-runs-only", "+AG0AdQB0AGUAeA-\n+AE0AVQBUAEUAWA-\n");
     add(files, "hz-escapes", "~{<:Ky2;S{~} mutex\nmu~\ntex here\n~~ tilde ~} ~x\n");
+    // Decoded only through the line of the last occurrence: one right after a switch, one at the
+    // end of a line longer than a decoding piece, and lines with switches after them.
+    add(files, "iso2022-last-line", encodeWith("ISO-2022-JP", QStringLiteral("操作 mutex\n") + QString(5000, QLatin1Char('x'))
+                                                                      + QStringLiteral(" mutex\n系统\n").repeated(2))
+                                        + "\x1b(Bmutex tail \x1b$B\n" + encodeWith("ISO-2022-JP", QStringLiteral("操作\n")));
     add(files, "hz-tilde-plain", "a ~x mutex\n~~mutex~~\nplain mutex line\n");
     add(files, "code-like", "int i = a + b; // mutex\nx = ~y;\f\n/* \xc2\xa9 2024 mutex */\n"
                                "c+=1;\n\x1b[0m mutex\n%s mutex\n");

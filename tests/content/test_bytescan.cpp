@@ -81,6 +81,15 @@ private slots:
             QCOMPARE(bytescan::count(data.data(), data.size(), value), size_t(std::count(data.begin(), data.end(), value)));
             QCOMPARE(bytescan::find(data.data(), data.size(), value), first == data.end() ? -1 : first - data.begin());
             QCOMPARE(bytescan::findLast(data.data(), data.size(), value), last == data.rend() ? -1 : data.rend() - last - 1);
+
+            std::vector<char16_t> units(data.size() / 2);
+            for (size_t i = 0; i < units.size(); ++i)
+                units[i] = char16_t(data[2 * i] | (round % 3 ? 0 : data[2 * i + 1] << 8));
+            const auto lastUnit = std::find(units.rbegin(), units.rend(), char16_t(value));
+            std::ptrdiff_t lastFound = -2;
+            QCOMPARE(bytescan::countUnits(units.data(), units.size(), value, lastFound),
+                     size_t(std::count(units.begin(), units.end(), char16_t(value))));
+            QCOMPARE(lastFound, lastUnit == units.rend() ? -1 : units.rend() - lastUnit - 1);
         }
     }
 };

@@ -278,6 +278,19 @@ private slots:
                          (sample.toHex(' ') + " cut at " + QByteArray::number(qulonglong(cut))).constData());
                 if (!sample.contains(bytes) && !(cs == Qt::CaseInsensitive && sample.toLower().contains(bytes)))
                     ++gapped;
+                // Codecs decoded only through the line of the last place the gate starts at: the
+                // text starts among the units of the bytes up to there, and what follows decodes
+                // on from them as it does at once.
+                if (gaps == QuietGaps::Shifts || gaps == QuietGaps::Tildes) {
+                    const std::ptrdiff_t last = gate.lastStart(data, size_t(sample.size()));
+                    QVERIFY(last >= 0);
+                    QTextCodec::ConverterState pieces;
+                    const int headBytes = int(gate.settledEnd(size_t(last), size_t(sample.size())));
+                    const QString head = codec->toUnicode(sample.constData(), headBytes, &pieces);
+                    const QString rest = codec->toUnicode(sample.constData() + headBytes, int(sample.size()) - headBytes, &pieces);
+                    QCOMPARE(head + rest, decoded);
+                    QVERIFY2(decoded.lastIndexOf(text, -1, cs) < head.size(), sample.toHex(' ').constData());
+                }
             }
         }
         QVERIFY(gapped > 50);   // the samples reach texts split by switches

@@ -174,7 +174,7 @@ void LineRunner::reportPlain()
                                 [this](int n, const QString &prefix) { addHit(n, prefix); });
         collector.assumeMatch();
         collector.stopAfterFirstLine();
-        collect(*decoder, collector, lineStart_, -1, true, true);
+        collect(*decoder, collector, lineStart_, -1, 1, true);
         completeFirstLine(collector);
         return;
     }
@@ -196,7 +196,7 @@ void LineRunner::decodeLine(bool stopWhenSettled, bool assumeMatch)
         collector.suppressThrough(lineNo());
     if (assumeMatch)
         collector.assumeMatch();
-    const Collected done = collect(*decoder, collector, lineStart_, run_.lineFeed, false, stopWhenSettled);
+    const Collected done = collect(*decoder, collector, lineStart_, run_.lineFeed, 0, stopWhenSettled);
     if (aborted)
         return;
     keepLineDecoder(std::move(decoder), done.atEndByte);

@@ -59,6 +59,31 @@ bool PassRunner::quietGateHolds()
     return false;
 }
 
+qint64 PassRunner::quietGateLastStart()
+{
+    const QuietGate &gate = plan_.quietGate(pass_.quietGate);
+    const qint64 size = source_.size();
+    if (source_.inChunk(0, size))
+        return gate.lastStart(source_.at(0), size_t(size));
+    // Piece by piece: an occurrence that runs off a piece counts.
+    qint64 last = -1;
+    for (qint64 offset = 0; offset < size;) {
+        qint64 got = 0;
+        const unsigned char *data = source_.read(offset, std::min(pieceBytes_, size - offset), &got);
+        if (got <= 0)
+            break;
+        const std::ptrdiff_t start = gate.lastStart(data, size_t(got), offset + got < size);
+        if (start >= 0)
+            last = offset + start;
+        offset += got;
+        if (searchStopRequested()) {
+            aborted = true;
+            return -1;
+        }
+    }
+    return last;
+}
+
 void PassRunner::completeFirstLine(LineCollector &collector)
 {
     if (!aborted && collector.linesCompleted() == 0)
@@ -79,10 +104,11 @@ void PassRunner::addHit(int lineNo, const QString &prefix)
 }
 
 PassRunner::Collected PassRunner::collect(PieceDecoder &decoder, LineCollector &collector, qint64 start,
-                                          int endByte, bool firstLineOnly, bool untilSettled)
+                                          int endByte, int linesWanted, bool untilSettled, qint64 until)
 {
     Collected result;
-    const qint64 size = source_.size();
+    const qint64 fileSize = source_.size();
+    const qint64 size = until >= 0 ? std::min(until, fileSize) : fileSize;
     qint64 offset = start;
     qint64 sinceCheck = 0;
     const qint64 piece = pieceBytes_;
@@ -106,12 +132,12 @@ PassRunner::Collected PassRunner::collect(PieceDecoder &decoder, LineCollector &
         offset += take;
         if (result.atEndByte)
             break;
-        if ((firstLineOnly && collector.linesCompleted() > 0) || (untilSettled && collector.lineSettled())) {
+        if ((linesWanted > 0 && collector.linesCompleted() >= linesWanted) || (untilSettled && collector.lineSettled())) {
             result.stopped = true;
             break;
         }
         sinceCheck += take;
-        if (offset >= size) {
+        if (offset >= fileSize) {
             text.clear();
             decoder.finish(text);
             collector.feed(text);

@@ -73,10 +73,11 @@ protected:
         bool stopped = false;     // stopped early: the line needed no more
     };
     // Feeds the bytes from `start` through `decoder` into `collector`: up to and including
-    // the next `endByte` (if >= 0), or until the first line is complete (`firstLineOnly`) or
-    // settled (`untilSettled`), or to the end of the file.
+    // the next `endByte` (if >= 0), or until `linesWanted` lines are complete (if > 0) or the
+    // line is settled (`untilSettled`), or to `until` (if >= 0; the decoder is not finished
+    // there), or to the end of the file.
     Collected collect(PieceDecoder &decoder, LineCollector &collector, qint64 start, int endByte,
-                      bool firstLineOnly, bool untilSettled);
+                      int linesWanted, bool untilSettled, qint64 until = -1);
     // Deep search: an earlier pass has reported this line number already.
     bool claimedEarlier(int lineNo) const
     {
@@ -86,6 +87,9 @@ protected:
         return it != claims_->end() && it->second < order_;
     }
     bool quietGateHolds();
+    // Where the text may last start through the pass's quiet gate, or -1; the file is read
+    // piece by piece if it is not in memory.
+    qint64 quietGateLastStart();
     // A look that stopped inside its first line still reports that line.
     void completeFirstLine(LineCollector &collector);
     void addHit(int lineNo, const QString &prefix);

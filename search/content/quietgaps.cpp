@@ -195,13 +195,15 @@ bool QuietGate::holds(const unsigned char *data, size_t size, bool more) const
     return false;
 }
 
-std::ptrdiff_t QuietGate::lastStart(const unsigned char *data, size_t size) const
+std::ptrdiff_t QuietGate::lastStart(const unsigned char *data, size_t size, bool more) const
 {
-    if (classes_.empty())
+    if (classes_.empty() || size == 0)
+        return std::ptrdiff_t(size) - 1;
+    if (more && classes_.front().test(data[size - 1]))
         return std::ptrdiff_t(size) - 1;
     std::vector<size_t> found;
     start_.findAll(data, size, 0, size, found);
-    GapSearch search{data, size, classes_, tails_, false};
+    GapSearch search{data, size, classes_, tails_, more};
     for (auto p = found.rbegin(); p != found.rend(); ++p) {
         if (search.follows(1, *p + 1))
             return std::ptrdiff_t(*p);

@@ -39,9 +39,9 @@ public:
     // `more`: the bytes are a piece that others follow; an occurrence that runs off its end
     // counts as held.
     bool holds(const unsigned char *data, size_t size, bool more = false) const;
-    // Where the last occurrence in a whole file may start, or -1: no decoded text holds the
-    // text's first character from a later byte.
-    std::ptrdiff_t lastStart(const unsigned char *data, size_t size) const;
+    // Where the last occurrence may start, or -1: no decoded text holds the text's first
+    // character from a later byte. `more`: as for holds().
+    std::ptrdiff_t lastStart(const unsigned char *data, size_t size, bool more = false) const;
     // How many bytes from the start a decoder must have read to have made an occurrence's first
     // character: the character may seem to go on a switch until a switch's length more is read.
     size_t settledEnd(size_t start, size_t size) const { return std::min(size, start + 1 + longestSwitch_); }

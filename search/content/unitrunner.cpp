@@ -51,7 +51,7 @@ void UnitRunner::scanBlock(const PatternHits &found)
         if (!pass_.needle.endsWithReturn && !pass_.needle.patternCut)
             collector.assumeMatch();
         collector.stopAfterFirstLine();
-        collect(decoder, collector, lineStart_, -1, true, true);
+        collect(decoder, collector, lineStart_, -1, 1, true);
         completeFirstLine(collector);
     }
 }

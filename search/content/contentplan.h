@@ -40,6 +40,7 @@ struct PassRun
     int markLength = 0;
     // Whole
     int gatePattern = -1;     // the file must hold this, or the pass has no hit
+    bool continuedLines = false;   // HZ without "~{": lines that the quiet gate opens, alone
 };
 
 struct Schedule

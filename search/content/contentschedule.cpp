@@ -156,7 +156,7 @@ void ContentPlan::schedulePass(Schedule &schedule, int index, const FileFacts &f
             schedule.runs.push_back(run);
             return;
         case CodecModel::Special::Segments:
-            if (model.hzEscapes && facts.hzEscapes)
+            if (model.hzEscapes && (facts.hzShiftIn || facts.hzContinuation))
                 break;
             run.policy = PassRun::Policy::Segments;
             run.triggerPattern = addPattern(schedule, p.triggerPattern);
@@ -170,6 +170,7 @@ void ContentPlan::schedulePass(Schedule &schedule, int index, const FileFacts &f
     run = PassRun();
     run.pass = index;
     run.kind = PassRun::Kind::Whole;
+    run.continuedLines = model.hzEscapes && !facts.hzShiftIn && p.quietGate >= 0;
     if (model.bocuGate && !needle.bocuRun.empty()) {
         if (!p.bocuPattern.canOccurIn(facts.possibleBytes()))
             return;

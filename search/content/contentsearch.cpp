@@ -1,6 +1,7 @@
 #include "content/contentsearch.h"
 
 #include "content/contentplan.h"
+#include "content/continuedlinerunner.h"
 #include "content/filebytes.h"
 #include "content/linerunner.h"
 #include "content/unitrunner.h"
@@ -20,6 +21,8 @@ std::unique_ptr<PassRunner> makeRunner(ContentPlan &plan, const Schedule &schedu
     case PassRun::Kind::Units: return std::make_unique<UnitRunner>(plan, schedule, run, shared);
     case PassRun::Kind::Whole: break;
     }
+    if (run.continuedLines)
+        return std::make_unique<ContinuedLineRunner>(plan, schedule, run, shared);
     return std::make_unique<WholeRunner>(plan, schedule, run, shared);
 }
 

@@ -27,29 +27,30 @@ FileFacts::Mark FileFacts::markOf(const unsigned char *d, size_t size)
     return NoMark;
 }
 
-bool holdsHzEscape(const unsigned char *data, size_t size, bool &pending)
+void findHzEscapes(const unsigned char *data, size_t size, bool &pending, bool &shiftIn, bool &continuation)
 {
+    const auto note = [&](unsigned char second) {
+        shiftIn = shiftIn || second == '{';
+        continuation = continuation || second == '\n';
+    };
     size_t i = 0;
     if (pending && size > 0) {
         pending = false;
-        if (data[0] == '{' || data[0] == '\n')
-            return true;
+        note(data[0]);
         i = 1;
     }
-    while (i < size) {
+    while (i < size && !(shiftIn && continuation)) {
         const void *hit = std::memchr(data + i, '~', size - i);
         if (!hit)
-            return false;
+            return;
         i = size_t(static_cast<const unsigned char *>(hit) - data) + 1;
         if (i == size) {
             pending = true;
-            return false;
+            return;
         }
-        if (data[i] == '{' || data[i] == '\n')
-            return true;
+        note(data[i]);
         ++i;   // skips the second tilde of "~~" as well
     }
-    return false;
 }
 
 void FileFacts::learnFrom(const unsigned char *data, size_t size, bool hz)
@@ -57,7 +58,7 @@ void FileFacts::learnFrom(const unsigned char *data, size_t size, bool hz)
     categories = bytecategory::present(data, size);
     bool pending = false;
     if (hz && (categories & bytecategory::Tilde))
-        hzEscapes = holdsHzEscape(data, size, pending);
+        findHzEscapes(data, size, pending, hzShiftIn, hzContinuation);
 }
 
 bool FileFacts::learnFrom(FileBytes &file, ReadBuffer &buffer, qint64 chunk, bool hz)
@@ -73,8 +74,8 @@ bool FileFacts::learnFrom(FileBytes &file, ReadBuffer &buffer, qint64 chunk, boo
             break;
         }
         categories |= bytecategory::present(buffer.data(), size_t(got));
-        if (hz && !hzEscapes)
-            hzEscapes = holdsHzEscape(buffer.data(), size_t(got), pending);
+        if (hz)
+            findHzEscapes(buffer.data(), size_t(got), pending, hzShiftIn, hzContinuation);
         offset += got;
     }
     return true;

@@ -210,3 +210,23 @@ std::ptrdiff_t QuietGate::lastStart(const unsigned char *data, size_t size, bool
     }
     return -1;
 }
+
+void QuietGate::starts(const unsigned char *data, size_t size, bool more, std::vector<size_t> &out) const
+{
+    if (classes_.empty()) {
+        for (size_t p = 0; p < size; ++p)
+            out.push_back(p);
+        return;
+    }
+    if (size == 0)
+        return;
+    std::vector<size_t> found;
+    start_.findAll(data, size, 0, size, found);
+    GapSearch search{data, size, classes_, tails_, more};
+    for (const size_t p : found) {
+        if (search.follows(1, p + 1))
+            out.push_back(p);
+    }
+    if (more && classes_.front().test(data[size - 1]) && (out.empty() || out.back() != size - 1))
+        out.push_back(size - 1);
+}

@@ -136,6 +136,8 @@ QList<CorpusFile> contentCorpus()
     add(files, "iso2022-last-line", encodeWith("ISO-2022-JP", QStringLiteral("操作 mutex\n") + QString(5000, QLatin1Char('x'))
                                                                       + QStringLiteral(" mutex\n系统\n").repeated(2))
                                         + "\x1b(Bmutex tail \x1b$B\n" + encodeWith("ISO-2022-JP", QStringLiteral("操作\n")));
+    add(files, "hz-continued", "one mu~\ntex\ntwo~~\nmutex~~~\nstill three mutex\n~~~~\nfour ~\r\nmutex\n"
+                               "~}mutex~\n~\n~\nmu~}tex\n" + QByteArray(300, '~') + "\nmutex\nlast mu~\ntex~");
     add(files, "hz-tilde-plain", "a ~x mutex\n~~mutex~~\nplain mutex line\n");
     add(files, "code-like", "int i = a + b; // mutex\nx = ~y;\f\n/* \xc2\xa9 2024 mutex */\n"
                                "c+=1;\n\x1b[0m mutex\n%s mutex\n");

@@ -163,6 +163,33 @@ private slots:
             const QString split = decode(codec, head + '\n') + decode(codec, tail, true);
             QVERIFY2(whole == split, (head.toHex(' ') + " | " + tail.toHex(' ')).constData());
         }
+        if (model.hzEscapes) {
+            // Without "~{", lines decode one by one too, where a line feed after an unpaired
+            // tilde ("~\n", "~~~\n") continues the line.
+            static const char *const parts[] = {"~", "~~", "~}", "~x", "~\n", "\n", "\r", "mu", "\xa1", "\xfe\xa1", "~\xa1", "\x1b", "}"};
+            for (int round = 0; round < 20000; ++round) {
+                QByteArray bytes;
+                for (int i = 1 + int(random() % 12); i > 0; --i)
+                    bytes += parts[random() % std::size(parts)];
+                if (bytes.contains("~{"))
+                    continue;
+                QString lines;
+                qsizetype start = 0;
+                for (qsizetype i = bytes.indexOf('\n'); i >= 0; i = bytes.indexOf('\n', i + 1)) {
+                    qsizetype run = 0;
+                    while (i - run > start && bytes[i - 1 - run] == '~')
+                        ++run;
+                    if (run % 2 == 0) {
+                        const QString line = decode(codec, bytes.mid(start, i + 1 - start));
+                        QVERIFY2(line.count(QLatin1Char('\n')) == 1, bytes.toHex(' ').constData());
+                        lines += line;
+                        start = i + 1;
+                    }
+                }
+                const QString rest = decode(codec, bytes.mid(start));
+                QVERIFY2(!rest.contains(QLatin1Char('\n')) && lines + rest == decode(codec, bytes), bytes.toHex(' ').constData());
+            }
+        }
         if (model.special != CodecModel::Special::Segments)
             return;
         // A line with trigger bytes but no structure that makes a line feed or a printable ASCII

@@ -1,0 +1,115 @@
+#include "content/continuedlinerunner.h"
+
+#include "content/bytescan.h"
+#include "content/codecmodel.h"
+#include "content/filebytes.h"
+#include "content/linecollector.h"
+#include "content/piecedecoder.h"
+#include "walk/stoprequest.h"
+
+namespace {
+
+// How many tildes end data[from, to).
+size_t tildesBefore(const unsigned char *data, size_t from, size_t to)
+{
+    size_t run = 0;
+    while (run < to - from && data[to - 1 - run] == '~')
+        ++run;
+    return run;
+}
+
+} // namespace
+
+std::vector<qint64> ContinuedLineRunner::gateStarts()
+{
+    const QuietGate &gate = plan_.quietGate(pass_.quietGate);
+    const qint64 size = source_.size();
+    const qint64 piece = source_.inChunk(0, size) ? size : pieceBytes_;
+    std::vector<qint64> starts;
+    std::vector<size_t> found;
+    for (qint64 offset = 0; offset < size;) {
+        qint64 got = 0;
+        const unsigned char *data = source_.read(offset, std::min(piece, size - offset), &got);
+        if (got <= 0)
+            break;
+        found.clear();
+        gate.starts(data, size_t(got), offset + got < size, found);
+        for (const size_t start : found)
+            starts.push_back(offset + qint64(start));
+        offset += got;
+        if (offset < size && searchStopRequested()) {
+            aborted = true;
+            break;
+        }
+    }
+    return starts;
+}
+
+void ContinuedLineRunner::finish()
+{
+    const std::vector<qint64> starts = gateStarts();
+    if (aborted || starts.empty())
+        return;
+    // The lines that hold a start, found first and decoded after: decoding reads bytes too.
+    struct Line
+    {
+        qint64 start, end;
+        int number;
+    };
+    std::vector<Line> lines;
+    const qint64 size = source_.size();
+    const qint64 piece = source_.inChunk(0, size) ? size : pieceBytes_;
+    size_t next = 0;      // the first start whose line is not found yet
+    int lineNo = 1;
+    qint64 lineStart = 0;
+    size_t tildes = 0;    // the tildes that end the bytes before the piece, back to a line feed
+    for (qint64 offset = 0; offset < size && next < starts.size();) {
+        qint64 got = 0;
+        const unsigned char *data = source_.read(offset, std::min(piece, size - offset), &got);
+        if (got <= 0)
+            break;
+        size_t from = 0;
+        for (std::ptrdiff_t feed; next < starts.size() && (feed = bytescan::find(data + from, size_t(got) - from, '\n')) >= 0;) {
+            const size_t at = from + size_t(feed);
+            size_t run = tildesBefore(data, from, at);
+            if (run == at - from)
+                run += tildes;
+            tildes = 0;
+            from = at + 1;
+            if (run % 2 == 1)
+                continue;   // "~\n": the line goes on
+            const qint64 end = offset + qint64(at) + 1;
+            if (starts[next] < end) {
+                lines.push_back(Line{lineStart, end, lineNo});
+                while (next < starts.size() && starts[next] < end)
+                    ++next;
+            }
+            ++lineNo;
+            lineStart = end;
+        }
+        const size_t run = tildesBefore(data, from, size_t(got));
+        tildes = run == size_t(got) - from ? tildes + run : run;
+        offset += got;
+        if (offset < size && searchStopRequested()) {
+            aborted = true;
+            return;
+        }
+    }
+    if (next < starts.size() && lineStart < size)
+        lines.push_back(Line{lineStart, size, lineNo});   // the last line, without a line feed
+    for (const Line &line : lines) {
+        decodeLine(line.start, line.end, line.number);
+        if (aborted)
+            return;
+    }
+}
+
+void ContinuedLineRunner::decodeLine(qint64 start, qint64 end, int lineNo)
+{
+    LineCollector collector(pass_.needle.text, pass_.needle.cs, lineNo,
+                            [this](int n, const QString &prefix) { addHit(n, prefix); });
+    CodecPieceDecoder decoder(pass_.codec, pass_.model->qtUtf8, start > 0);
+    collect(decoder, collector, start, -1, 0, false, end);
+    if (!aborted)
+        collector.finish(false);
+}

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <condition_variable>
+#include <cstring>
 #include <memory>
 #include <mutex>
 #include <random>
@@ -243,8 +244,10 @@ bool segmentMayMakeCharacters(const CodecModel &model, const unsigned char *data
     // '+' opens a run of base64 characters; every 16 bits of it are a unit, as the decoder
     // reads them. A run ends at the first other byte.
     for (size_t i = 0; i < size; ++i) {
-        if (data[i] != '+')
-            continue;
+        const void *plus = std::memchr(data + i, '+', size - i);
+        if (!plus)
+            return false;
+        i = size_t(static_cast<const unsigned char *>(plus) - data);
         quint32 bits = 0;
         int held = 0;
         size_t at = i + 1;

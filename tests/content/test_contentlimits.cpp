@@ -1,16 +1,21 @@
 // Files no line-by-line reader could take: a line longer than any buffer, files larger than
 // the search can finish before it is stopped, things that are no files at all, and search
-// texts far longer than a line.
+// texts far longer than a line. A file the walk lists as regular is opened through its
+// directory and never stat'ed unless its first chunk fills up: its hits must equal those of the
+// search by path at every size around the chunk, and whatever has replaced it gives no hit.
 
 #include "content/contentsearch.h"
 #include "content/contentplan.h"
 #include "contentcorpus.h"
 #include "temptree.h"
 
+#include <QElapsedTimer>
 #include <QThread>
 
+#include <fcntl.h>
 #include <random>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -127,16 +132,54 @@ private slots:
         QFile::remove(path);
     }
 
-    void pipesAndDevicesAreNotRead()
+    void sameHitsAsByPath_data()
     {
-        const TSearchOptions options = optionsFor(QStringLiteral("mutex"), Qt::CaseSensitive, true);
-        const QString fifo = tree_.path(QStringLiteral("pipe"));
-        QCOMPARE(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
-        ContentSearch content(options);
+        QTest::addColumn<int>("size");
+        // Chunks of 16 bytes: sizes on and around one and several chunks.
+        for (const int size : {0, 1, 15, 16, 17, 32, 33, 64, 70})
+            QTest::newRow(qPrintable(QString::number(size))) << size;
+    }
+    void sameHitsAsByPath()
+    {
+        QFETCH(int, size);
+        // "ab" ends every fifth line, so hits lie on both sides of every chunk border.
+        QByteArray content;
+        for (int i = 0; content.size() < size; ++i)
+            content += i % 5 == 4 ? "ab\n" : "xy\n";
+        content.truncate(size);
+        const QString path = tree_.file(QStringLiteral("f.txt"), content);
+
+        ContentSearch search(optionsFor(QStringLiteral("ab"), Qt::CaseSensitive, false), ContentChunking{16, 5, 3});
+        QList<TFileInfo> byPath, listed;
+        search.search(path, byPath, QStringLiteral("f.txt"));
+        const int dir = ::open(QFile::encodeName(tree_.root()).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        QVERIFY(dir >= 0);
+        search.searchAt(dir, "f.txt", listed, QStringLiteral("f.txt"));
+        ::close(dir);
+        QCOMPARE(listed, byPath);
+        QCOMPARE(listed.size(), int(content.count("ab")));
+    }
+
+    void whatReplacedTheFileGivesNoHit()
+    {
+        tree_.dir(QStringLiteral("folder"));
+        QVERIFY(::mkfifo(QFile::encodeName(tree_.path(QStringLiteral("pipe"))).constData(), 0600) == 0);
+        const int dir = ::open(QFile::encodeName(tree_.root()).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        const int dev = ::open("/dev", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        QVERIFY(dir >= 0 && dev >= 0);
+        ContentSearch search(optionsFor(QStringLiteral("ab"), Qt::CaseSensitive, true));
         QList<TFileInfo> hits;
-        content.search(fifo, hits, QStringLiteral("pipe"));   // would block on a writer
-        content.search(QStringLiteral("/dev/zero"), hits, QStringLiteral("zero"));   // would never end
+        QElapsedTimer clock;
+        clock.start();
+        search.searchAt(dir, "folder", hits, QStringLiteral("folder"));
+        search.searchAt(dir, "pipe", hits, QStringLiteral("pipe"));      // no writer: would block
+        search.searchAt(dev, "zero", hits, QStringLiteral("zero"));      // would never end
+        search.search(tree_.path(QStringLiteral("pipe")), hits, QStringLiteral("pipe"));
+        search.search(QStringLiteral("/dev/zero"), hits, QStringLiteral("zero"));
+        ::close(dir);
+        ::close(dev);
         QVERIFY(hits.isEmpty());
+        QVERIFY(clock.elapsed() < 10000);
     }
 
     // A deep plan holds a pass per codec; a text of 100,000 characters must still be prepared

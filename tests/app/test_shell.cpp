@@ -1,7 +1,6 @@
 // What the shell gives the window: the start-up texts, the state folder, the hand-off file that
 // brings the window back, and the tray icon.
 #include "archive/extractionplace.h"
-#include "mainwindow.h"
 #include "qttranslations.h"
 #include "shownowfile.h"
 #include "startuptexts.h"
@@ -10,8 +9,8 @@
 #include "walk/searchthread.h"
 #include "windowsetup.h"
 
+#include "../ui/windowaccess.h"
 #include "eventloop.h"
-#include "temptree.h"
 
 #include <QAction>
 #include <QApplication>
@@ -20,23 +19,14 @@
 #include <QMenu>
 #include <QPointer>
 #include <QSaveFile>
-#include <QTableView>
 
 #include <memory>
 
 namespace {
 
-trayicon *trayOf(QObject *window)
-{
-    auto *tray = window->findChild<trayicon *>();
-    if (!tray)
-        qFatal("the window has no tray icon");
-    return tray;
-}
-
 void triggerTrayEntry(QObject *window, const QString &text)
 {
-    for (QAction *a : trayOf(window)->contextMenu()->actions())
+    for (QAction *a : windowChild<trayicon>(window)->contextMenu()->actions())
         if (a->text() == text)
             return a->trigger();
     qFatal("no tray entry %s", qPrintable(text));
@@ -162,7 +152,7 @@ private slots:
     void trayTogglesAndOpensTheWindow()
     {
         MainWindow window(programWindowEnvironment());
-        trayicon *tray = trayOf(&window);
+        trayicon *tray = windowChild<trayicon>(&window);
         emit tray->activated(QSystemTrayIcon::Trigger);
         emit tray->activated(QSystemTrayIcon::DoubleClick);
         QVERIFY(QTest::qWaitForWindowExposed(&window));

@@ -78,7 +78,7 @@ private slots:
         QCOMPARE(batchesSent.load(), 7);   // six folders and the root with them
         QCOMPARE(hitsSent.load(), 6 * 4 + 6);
         QCOMPARE(rows, hitsSent.load());
-        QCOMPARE(countText(window.get()), QStringLiteral("找到目标数:%1").arg(hitsSent.load()));
+        QCOMPARE(countText(window.get()), foundText(hitsSent.load()));
         QCOMPARE(notices, QStringList{QStringLiteral("搜索完成，找到目标数:%1").arg(hitsSent.load())});
     }
 

@@ -28,8 +28,6 @@ private:
     std::function<void(int)> action;
 };
 
-const QString found = QStringLiteral("找到目标数:");
-
 } // namespace
 
 class TestResultPresentation : public QObject, WindowFixture
@@ -49,7 +47,7 @@ private slots:
             QCOMPARE(shownRows(w()), shown);
         }
         QCOMPARE(cell(w(), 74, 1), QStringLiteral("/d24"));
-        QCOMPARE(countText(w()), found + QStringLiteral("75"));
+        QCOMPARE(countText(w()), foundText(75));
     }
 
     void stopShowingDuringAPauseDropsTheRest()
@@ -76,7 +74,7 @@ private slots:
         displayTick(w());
         QCOMPARE(shownRows(w()), 1301);
         QCOMPARE(cell(w(), 501, 0), QStringLiteral("g0"));
-        QCOMPARE(countText(w()), found + QStringLiteral("2800"));
+        QCOMPARE(countText(w()), foundText(2800));
     }
 
     void stopShowingBetweenTicksEmptiesTheQueue()
@@ -93,7 +91,7 @@ private slots:
         displayTick(w());
         QCOMPARE(shownRows(w()), 7);
         QCOMPARE(cell(w(), 5, 0), QStringLiteral("i0"));
-        QCOMPARE(countText(w()), found + QStringLiteral("14"));
+        QCOMPARE(countText(w()), foundText(14));
     }
 
     // Once the table is long, rows reach the view in bulk: every row is there when the queue has

@@ -16,12 +16,6 @@
 
 #include <atomic>
 
-namespace {
-
-const QString found = QStringLiteral("找到目标数:");
-
-} // namespace
-
 class TestSearchControl : public QObject, WindowFixture
 {
     Q_OBJECT
@@ -100,7 +94,7 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(settled(), 30000);
         QVERIFY(boxes.isEmpty());
         QCOMPARE(column(0), expected);
-        QCOMPARE(countText(window.get()), found + QString::number(expected.size()));
+        QCOMPARE(countText(window.get()), foundText(expected.size()));
         QCOMPARE(resultTable(window.get())->isColumnHidden(2), !lineColumns);
         QCOMPARE(resultTable(window.get())->isColumnHidden(3), !lineColumns);
         if (lineColumns && names == QLatin1String(" ; ;"))
@@ -120,7 +114,7 @@ private slots:
         QTest::qWait(20);
         QCOMPARE(starts.load(), 0);
         QCOMPARE(shownRows(window.get()), 0);   // emptied before the checks
-        QCOMPARE(countText(window.get()), found + QStringLiteral("0"));
+        QCOMPARE(countText(window.get()), foundText(0));
         QCOMPARE(combo("comboBoxForFind")->count(), findItems);
         QCOMPARE(combo("comboBoxForFind")->currentText(), names);
     }
@@ -200,7 +194,7 @@ private slots:
         QCOMPARE(searchButton()->text(), QStringLiteral("停止"));
         QTRY_VERIFY_WITH_TIMEOUT(settled(), 30000);
         QCOMPARE(starts.load(), 1);
-        QCOMPARE(countText(window.get()), found + QString::number(shownRows(window.get())));
+        QCOMPARE(countText(window.get()), foundText(shownRows(window.get())));
     }
 
     void newSearchDuringAPauseDropsOldRows()
@@ -216,7 +210,7 @@ private slots:
         QVERIFY(searched);
         QTRY_VERIFY_WITH_TIMEOUT(settled(), 30000);
         QCOMPARE(column(0), QStringList{QStringLiteral("gamma.txt")});
-        QCOMPARE(countText(window.get()), found + QStringLiteral("1"));
+        QCOMPARE(countText(window.get()), foundText(1));
     }
 
     // Histories as the searches built them (the latest 50), the directories searched, the

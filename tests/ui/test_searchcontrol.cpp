@@ -1,4 +1,5 @@
-// The form of the window and real searches started and stopped from it.
+// The form of the window and real searches started and stopped from it; queued batches turned
+// into rows by the display tick (batches delivered by hand).
 #include "windowaccess.h"
 
 #include "directorychooser.h"
@@ -15,6 +16,34 @@
 #include <QToolButton>
 
 #include <atomic>
+#include <functional>
+
+namespace {
+
+// Runs `action` at each event pause of the display tick: it is posted once and posts itself
+// again, and Qt handles events posted during a pass only at the next one.
+class PauseProbe : public QObject
+{
+public:
+    explicit PauseProbe(std::function<void(int pause)> action) : action(std::move(action)) { arm(); }
+    ~PauseProbe() override { enabled = false; }
+    int pauses = 0;
+    bool enabled = true;
+
+private:
+    void arm()
+    {
+        QMetaObject::invokeMethod(this, [this] {
+            if (!enabled)
+                return;
+            action(++pauses);
+            arm();
+        }, Qt::QueuedConnection);
+    }
+    std::function<void(int)> action;
+};
+
+} // namespace
 
 class TestSearchControl : public QObject, WindowFixture
 {
@@ -246,6 +275,100 @@ private slots:
         QCOMPARE(window->size(), QSize(700, 500));
         displayTick(window.get());
         QCOMPARE(resultTable(window.get())->columnWidth(1), 333);
+    }
+
+    void atMostTenBatchesPerTick()
+    {
+        for (int b = 0; b < 25; ++b)
+            deliverBatch(window.get(), QStringLiteral("/d") + QString::number(b), nameHits(QStringLiteral("f"), 3));
+        for (int shown : {30, 60, 75}) {
+            displayTick(window.get());
+            QCOMPARE(shownRows(window.get()), shown);
+        }
+        QCOMPARE(cell(window.get(), 74, 1), QStringLiteral("/d24"));
+        QCOMPARE(countText(window.get()), foundText(75));
+    }
+
+    void stopShowingDuringAPauseDropsTheRest()
+    {
+        deliverBatch(window.get(), QStringLiteral("/big"), nameHits(QStringLiteral("f"), 2000));
+        PauseProbe probe([&](int pause) {
+            if (pause == 1)
+                callSlot(window.get(), "do_stopShowTab");
+        });
+        displayTick(window.get());
+        probe.enabled = false;
+        QCOMPARE(probe.pauses, 1);
+        QCOMPARE(shownRows(window.get()), 501);
+        const QString summary = QStringLiteral("找到文件数:2000        尚有1499个文件未显示");
+        QCOMPARE(countText(window.get()), summary);
+
+        // The rest is gone, not queued; the summary stays while nothing new is shown.
+        displayTick(window.get());
+        QCOMPARE(shownRows(window.get()), 501);
+        QCOMPARE(countText(window.get()), summary);
+
+        // Later batches are shown as usual and bring the running count back.
+        deliverBatch(window.get(), QStringLiteral("/later"), nameHits(QStringLiteral("g"), 800));
+        displayTick(window.get());
+        QCOMPARE(shownRows(window.get()), 1301);
+        QCOMPARE(cell(window.get(), 501, 0), QStringLiteral("g0"));
+        QCOMPARE(countText(window.get()), foundText(2800));
+    }
+
+    void stopShowingBetweenTicksEmptiesTheQueue()
+    {
+        deliverBatch(window.get(), QStringLiteral("/d"), nameHits(QStringLiteral("f"), 5));
+        displayTick(window.get());
+        callSlot(window.get(), "do_stopShowTab");
+        QCOMPARE(countText(window.get()), QStringLiteral("找到文件数:5"));   // everything shown: no rest
+        deliverBatch(window.get(), QStringLiteral("/e"), nameHits(QStringLiteral("g"), 3));
+        deliverBatch(window.get(), QStringLiteral("/f"), nameHits(QStringLiteral("h"), 4));
+        callSlot(window.get(), "do_stopShowTab");
+        QCOMPARE(countText(window.get()), QStringLiteral("找到文件数:12        尚有7个文件未显示"));
+        deliverBatch(window.get(), QStringLiteral("/g"), nameHits(QStringLiteral("i"), 2));
+        displayTick(window.get());
+        QCOMPARE(shownRows(window.get()), 7);
+        QCOMPARE(cell(window.get(), 5, 0), QStringLiteral("i0"));
+        QCOMPARE(countText(window.get()), foundText(14));
+    }
+
+    // Once the table is long, rows reach the view in bulk: every row is there when the queue has
+    // drained, and a stop counts every row built so far as shown.
+    void longTableShowsEveryRowAndCountsWhatWasBuilt()
+    {
+        deliverBatch(window.get(), QStringLiteral("/long"), nameHits(QStringLiteral("f"), 25000));
+        displayTick(window.get());
+        QCOMPARE(shownRows(window.get()), 25000);
+        QCOMPARE(cell(window.get(), 24999, 0), QStringLiteral("f24999"));
+
+        deliverBatch(window.get(), QStringLiteral("/stopped"), nameHits(QStringLiteral("s"), 20000));
+        PauseProbe stopper([&](int pause) {
+            if (pause == 30)
+                callSlot(window.get(), "do_stopShowTab");
+        });
+        displayTick(window.get());
+        stopper.enabled = false;
+        QCOMPARE(shownRows(window.get()), 25000 + 15001);
+        QCOMPARE(countText(window.get()), QStringLiteral("找到文件数:45000        尚有4999个文件未显示"));
+    }
+
+    void tickNeverRunsNested()
+    {
+        deliverBatch(window.get(), QStringLiteral("/a"), nameHits(QStringLiteral("f"), 600));
+        deliverBatch(window.get(), QStringLiteral("/b"), nameHits(QStringLiteral("g"), 3));
+        int rowsAfterNestedCall = -1;
+        PauseProbe probe([&](int pause) {
+            if (pause == 1) {
+                displayTick(window.get());
+                rowsAfterNestedCall = shownRows(window.get());
+            }
+        });
+        displayTick(window.get());
+        probe.enabled = false;
+        QCOMPARE(rowsAfterNestedCall, 501);
+        QCOMPARE(shownRows(window.get()), 603);
+        QCOMPARE(cell(window.get(), 600, 1), QStringLiteral("/b"));
     }
 
 private:

@@ -2,12 +2,14 @@
 // holds for all: each hit leads to its entry, a name hit carries no line, a file's lines come in
 // order, and no batch holds more than 10,000 hits. The walk's single-read lister must give
 // exactly what QDir gives for the three listings of a directory, in the order the file system
-// gives them.
+// gives them. A search on several threads gives the batches of the same search on one thread,
+// in the same order, and a stop ends every thread.
 
 #include "batchrecorder.h"
 #include "walk/dirlisting.h"
 #include "walk/wildcard.h"
 #include "temptree.h"
+#include "ziptestwriter.h"
 
 #include <QDirIterator>
 #include <QProcess>
@@ -17,6 +19,7 @@
 
 #include <atomic>
 #include <climits>
+#include <cstdio>
 #include <fcntl.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -26,6 +29,7 @@
 namespace {
 
 enum Mode { Flat = 0, Recursive = 1, Exact = 2 };
+enum Flags { IgnoreCase = 1, Deep = 2, RootsAlone = 4 };
 
 // A scratch folder whose entries are made through directory handles, so neither the path limit
 // nor undecodable names (which QTemporaryDir cannot see) stand in the way; rm takes it away.
@@ -98,6 +102,34 @@ QStringList names(const DirListing &listing, const std::vector<const DirListing:
     return result;
 }
 
+// A directory with very many hits may leave in several batches; where it splits is not fixed.
+QList<Batch> joined(const QList<Batch> &batches)
+{
+    QList<Batch> result;
+    for (const Batch &b : batches) {
+        if (!result.isEmpty() && result.last().dirName == b.dirName)
+            result.last().hits += b.hits;
+        else
+            result.append(b);
+    }
+    return result;
+}
+
+void compareBatches(const QList<Batch> &actual, const QList<Batch> &expected)
+{
+    const QList<Batch> a = joined(actual), e = joined(expected);
+    QCOMPARE(a.size(), e.size());
+    for (qsizetype i = 0; i < a.size(); ++i) {
+        QCOMPARE(a.at(i).dirName, e.at(i).dirName);
+        QCOMPARE(a.at(i).hits, e.at(i).hits);
+    }
+}
+
+int threadsOfProcess()
+{
+    return int(QDir(QStringLiteral("/proc/self/task")).entryList(QDir::Dirs | QDir::NoDotAndDotDot).size());
+}
+
 } // namespace
 
 class WalkTest : public QObject
@@ -124,16 +156,45 @@ private slots:
         const int socketFd = socket(AF_UNIX, SOCK_STREAM, 0);
         QVERIFY(bind(socketFd, reinterpret_cast<sockaddr *>(&address), sizeof address) == 0);
         close(socketFd);
-        // A name that is not UTF-8: invisible to QDir, listed by us and marked.
+        // Names that are not UTF-8: invisible to QDir, listed by us and marked.
+        const auto rawFile = [](const QByteArray &path, const char *text) {
+            FILE *file = fopen(path.constData(), "w");
+            return file && fputs(text, file) >= 0 && fclose(file) == 0;
+        };
         badName = QFile::encodeName(listingTree.root()) + "/bad\xff\xfename";
-        FILE *f = fopen(badName.constData(), "w");
-        QVERIFY(f);
-        fclose(f);
+        QVERIFY(rawFile(badName, ""));
+        // Subtrees of uneven weight, links that the order of the walk decides, names that are not
+        // valid UTF-8, archives, a directory of many parts and one past the batch bound.
+        for (int d = 0; d < 12; ++d) {
+            const QString dir = QStringLiteral("G/d%1/").arg(d);
+            for (int f = 0; f < d * 3; ++f)
+                parallelTree.file(dir + QStringLiteral("f%1.txt").arg(f),
+                           QByteArray("x\n").repeated(f) + "a needle here\nNEEDLE again\nnone\n");
+            for (int s = 0; s < d % 4; ++s)
+                parallelTree.file(dir + QStringLiteral("s%1/deep/t.log").arg(s), "needle deep\n");
+            if (d % 3 == 0) {
+                QVERIFY(writeZip(parallelTree.dir(dir) + "/pack.zip",
+                                 {{"in/one.txt", "needle inside\n"}, {"two.log", "no\nneedle two\n"}}));
+            }
+        }
+        parallelTree.link("G/d1/toLater", "../d9");     // entered here: d9 comes later
+        parallelTree.link("G/d10/toEarlier", "../d2");  // left: d2 came earlier
+        parallelTree.link("G/d11/loop", "..");          // a cycle
+        parallelTree.link("G/d5/s0/toS1", "../s1");
+        for (int f = 0; f < 60; ++f)
+            parallelTree.file(QStringLiteral("G/wide/w%1.txt").arg(f), f % 7 ? "plain\n" : "needle wide\n");
+        parallelTree.dir("G/many");
+        for (int f = 0; f < 10050; ++f)
+            QFile(parallelTree.path(QStringLiteral("G/many/m%1").arg(f))).open(QIODevice::WriteOnly);
+        QVERIFY(rawFile(QFile::encodeName(parallelTree.dir("G/odd")) + "/bad\xff.txt", "needle odd\n"));
+        parallelTree.dir("tmp");
     }
 
     void cleanupTestCase()
     {
-        QCOMPARE(unlink(badName.constData()), 0);   // QTemporaryDir cannot see it to remove it
+        // QTemporaryDir cannot see names it cannot decode to remove them.
+        QCOMPARE(unlink(badName.constData()), 0);
+        ::unlink((QFile::encodeName(parallelTree.path("G/odd")) + "/bad\xff.txt").constData());
     }
 
     void listingsEqualQDir_data()
@@ -334,8 +395,79 @@ private slots:
         QCOMPARE(batches.load(), 1 + 3000);
     }
 
+    void sameBatchesAsOneThread_data()
+    {
+        QTest::addColumn<QStringList>("roots");
+        QTest::addColumn<QString>("pattern");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("flags");
+        const QStringList roots{parallelTree.path("G"), parallelTree.path("G/d4")};   // the second: searched already
+        QTest::newRow("names") << roots << "*" << "" << 0;
+        QTest::newRow("names of text files") << roots << "*.txt" << "" << 0;
+        QTest::newRow("text") << roots << "*" << "needle" << 0;
+        QTest::newRow("text, any case") << roots << "*" << "NEEDLE" << int(IgnoreCase);
+        QTest::newRow("deep text") << QStringList{parallelTree.path("G/d7"), parallelTree.path("G/d9")} << "*" << "needle" << int(Deep);
+        QTest::newRow("roots alone") << QStringList{parallelTree.path("G/d6"), parallelTree.path("G/wide")} << "*" << "needle" << int(RootsAlone);
+    #ifdef QUORVEL_SANITIZED
+        const QString real = QStringLiteral("/usr/include/linux");   // a sample: the sanitizer is slow
+    #else
+        const QString real = QStringLiteral("/usr/include");
+    #endif
+        QTest::newRow("real tree, names") << QStringList{real} << "*.h" << "" << 0;
+        QTest::newRow("real tree, text") << QStringList{real} << "*" << "struct stat" << int(IgnoreCase);
+    }
+
+    void sameBatchesAsOneThread()
+    {
+        QFETCH(QStringList, roots);
+        QFETCH(QString, pattern);
+        QFETCH(QString, text);
+        QFETCH(int, flags);
+        if (!QFileInfo(roots.first()).isDir())
+            QSKIP("no /usr/include on this system");
+        QList<QDir> dirs;
+        for (const QString &root : roots)
+            dirs.append(QDir(root));
+        const auto search = [&](int workers) {
+            return runSearch(dirs, {pattern}, !(flags & RootsAlone), false, text, parallelTree.path("tmp"), workers,
+                             flags & IgnoreCase ? Qt::CaseInsensitive : Qt::CaseSensitive, flags & Deep);
+        };
+        const QList<Batch> one = search(1);
+        QVERIFY(!one.isEmpty());
+        for (const int workers : {2, 4})
+            compareBatches(search(workers), one);
+    }
+
+    void stopEndsEveryWorker()
+    {
+        // A 2 GB file (sparse) searched in every codec, beside directories that keep the others busy.
+        TempTree tree;
+        QFile big(tree.file("S/big.bin"));
+        QVERIFY(big.open(QIODevice::ReadWrite) && big.resize(qint64(2) << 30));
+        big.close();
+        for (int f = 0; f < 200; ++f)
+            tree.file(QStringLiteral("S/a/b%1/f.txt").arg(f), QByteArray("no needle\n").repeated(100));
+        const int threadsBefore = threadsOfProcess();
+        searchThread worker;
+        worker.setSearchParam({QDir(tree.path("S"))}, {"*"}, "needle", Qt::CaseSensitive, true, false, true);
+        worker.setTempDir(tree.dir("tmp"));
+        worker.setWorkerCount(4);
+        std::atomic<bool> stopped{false};
+        std::atomic<int> late{0};
+        QObject::connect(&worker, &searchThread::PushGotFiles, &worker, [&] { late += stopped ? 1 : 0; },
+                         Qt::DirectConnection);
+        worker.start();
+        QTest::qWait(300);
+        QVERIFY(worker.isRunning());
+        worker.stopSearch();
+        stopped = true;   // after: a batch already on its way when the stop came is no fault
+        QVERIFY(worker.wait(20000));
+        QCOMPARE(late.load(), 0);
+        QTRY_COMPARE(threadsOfProcess(), threadsBefore);
+    }
+
 private:
-    TempTree listingTree;
+    TempTree listingTree, parallelTree;
     QByteArray badName;
 
     // Holds the hits of `got` to `expected` and to what holds for every search.

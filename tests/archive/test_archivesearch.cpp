@@ -40,11 +40,6 @@ bool finishesWithoutBlocking(const std::function<void()> &job, const QString &pi
 
 const QString sep = QDir::separator();
 
-QList<Batch> runWorker(const QString &root, const QString &text, const QString &tempDir)
-{
-    return runSearch({QDir(root)}, {"*"}, true, false, text, tempDir);
-}
-
 } // namespace
 
 // What ZIP and RAR archives share, one row per kind, and what only ZIP has; then what others
@@ -297,7 +292,7 @@ private slots:
 
     void archiveHitsFollowTheFilePass()
     {
-        const QList<Batch> names = runWorker(tree_.path("R"), QString(), tree_.path("tmp"));
+        const QList<Batch> names = runSearch({QDir(tree_.path("R"))}, {"*"}, true, false, QString(), tree_.path("tmp"));
         QCOMPARE(names.size(), 2);
         QCOMPARE(names.at(0).dirName, QDir::toNativeSeparators(tree_.path("R/sub")));
         QCOMPARE(hitNames(names.at(0).hits), QStringList({"c.zip", "c.zip" + sep + "deep.txt"}));
@@ -321,7 +316,7 @@ private slots:
         }
         QCOMPARE(found, expected);
         // A content search reaches into the archives in the same order.
-        const QList<Batch> content = runWorker(tree_.path("R"), "needle", tree_.path("tmp"));
+        const QList<Batch> content = runSearch({QDir(tree_.path("R"))}, {"*"}, true, false, "needle", tree_.path("tmp"));
         QCOMPARE(content.size(), 2);
         QCOMPARE(content.at(0).hits, QList<TFileInfo>({{"c.zip" + sep + "deep.txt", 1, "needle deep"}}));
         QCOMPARE(content.at(1).hits, expectedLines);

@@ -8,26 +8,21 @@
 #include <QRandomGenerator>
 #include <QStandardItemModel>
 
+#include "batchrecorder.h"
 #include "temptree.h"
 
 #include <memory>
 
 namespace {
 
-struct TestBatch
-{
-    QString dirName;
-    QList<TFileInfo> hits;
-};
-
-QString hitPathOf(const TestBatch &batch, const TFileInfo &hit)
+QString hitPathOf(const Batch &batch, const TFileInfo &hit)
 {
     return batch.dirName.trimmed() + QDir::separator() + hit.fileName.trimmed();
 }
 
 // The plain way: five text items per row, the time item only when the file exists. Every
 // item sorts by its text, the line number by its number.
-std::unique_ptr<QStandardItemModel> plainModel(const QList<TestBatch> &batches)
+std::unique_ptr<QStandardItemModel> plainModel(const QList<Batch> &batches)
 {
     auto model = std::make_unique<QStandardItemModel>(0, 5);
     model->setSortRole(Qt::UserRole);
@@ -36,7 +31,7 @@ std::unique_ptr<QStandardItemModel> plainModel(const QList<TestBatch> &batches)
         item->setData(text, Qt::UserRole);
         return item;
     };
-    for (const TestBatch &batch : batches) {
+    for (const Batch &batch : batches) {
         for (const TFileInfo &hit : batch.hits) {
             QList<QStandardItem *> row{textItem(hit.fileName.trimmed()), textItem(batch.dirName)};
             auto *line = new QStandardItem(hit.lineNo ? QString::number(hit.lineNo) : QString());
@@ -51,9 +46,9 @@ std::unique_ptr<QStandardItemModel> plainModel(const QList<TestBatch> &batches)
     return model;
 }
 
-void fill(ResultModel &model, const QList<TestBatch> &batches)
+void fill(ResultModel &model, const QList<Batch> &batches)
 {
-    for (const TestBatch &batch : batches) {
+    for (const Batch &batch : batches) {
         const int b = model.addBatch(batch.dirName, batch.hits);
         for (int i = 0; i < batch.hits.size(); ++i)
             model.stageRow(b, i, hitTimeStamp(hitPathOf(batch, batch.hits.at(i))));
@@ -104,7 +99,7 @@ private slots:
         const QString texts[] = {"foo", " foo", "Foo", "[GB18030]\tfoo", QString()};
         const int lines[] = {1, 2, 9, 10, 11, 100, 7};
         for (int b = 0; b < 12; ++b) {
-            TestBatch batch{QDir::toNativeSeparators(tree.path(dirs[b % 2])), {}};
+            Batch batch{QDir::toNativeSeparators(tree.path(dirs[b % 2])), {}};
             for (int i = 1 + random.bounded(30); i > 0; --i) {
                 const int kind = random.bounded(4);
                 TFileInfo hit{names[random.bounded(8)], 0, QString()};
@@ -239,7 +234,7 @@ private slots:
 
 private:
     TempTree tree;
-    QList<TestBatch> varied;
+    QList<Batch> varied;
 };
 
 QTEST_MAIN(TestResultModel)

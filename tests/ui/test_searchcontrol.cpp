@@ -26,28 +26,22 @@
 
 namespace {
 
-// Runs `action` at each event pause of the display tick: it is posted once and posts itself
-// again, and Qt handles events posted during a pass only at the next one.
-class PauseProbe : public QObject
+// Runs a display tick and `action` at each of its event pauses: a call posted once posts itself
+// again, and Qt handles events posted during a pass only at the next one. Returns the pauses.
+int tickWithPauses(QObject *window, const std::function<void(int pause)> &action)
 {
-public:
-    explicit PauseProbe(std::function<void(int pause)> action) : action(std::move(action)) { arm(); }
-    ~PauseProbe() override { enabled = false; }
+    QObject probe;   // what is still posted goes with it
     int pauses = 0;
-    bool enabled = true;
-
-private:
-    void arm()
-    {
-        QMetaObject::invokeMethod(this, [this] {
-            if (!enabled)
-                return;
+    std::function<void()> arm = [&] {
+        QMetaObject::invokeMethod(&probe, [&] {
             action(++pauses);
             arm();
         }, Qt::QueuedConnection);
-    }
-    std::function<void(int)> action;
-};
+    };
+    arm();
+    displayTick(window);
+    return pauses;
+}
 
 // Hidden with a notification area to come back through; minimised where there is none.
 bool awayInTheBackground(QWidget *window)
@@ -309,13 +303,10 @@ private slots:
     void stopShowingDuringAPauseDropsTheRest()
     {
         deliverBatch(window.get(), QStringLiteral("/big"), nameHits(QStringLiteral("f"), 2000));
-        PauseProbe probe([&](int pause) {
+        QCOMPARE(tickWithPauses(window.get(), [&](int pause) {
             if (pause == 1)
                 callSlot(window.get(), "do_stopShowTab");
-        });
-        displayTick(window.get());
-        probe.enabled = false;
-        QCOMPARE(probe.pauses, 1);
+        }), 1);
         QCOMPARE(shownRows(window.get()), 501);
         const QString summary = QStringLiteral("找到文件数:2000        尚有1499个文件未显示");
         QCOMPARE(countText(window.get()), summary);
@@ -360,12 +351,10 @@ private slots:
         QCOMPARE(cell(window.get(), 24999, 0), QStringLiteral("f24999"));
 
         deliverBatch(window.get(), QStringLiteral("/stopped"), nameHits(QStringLiteral("s"), 20000));
-        PauseProbe stopper([&](int pause) {
+        tickWithPauses(window.get(), [&](int pause) {
             if (pause == 30)
                 callSlot(window.get(), "do_stopShowTab");
         });
-        displayTick(window.get());
-        stopper.enabled = false;
         QCOMPARE(shownRows(window.get()), 25000 + 15001);
         QCOMPARE(countText(window.get()), QStringLiteral("找到文件数:45000        尚有4999个文件未显示"));
     }
@@ -375,14 +364,12 @@ private slots:
         deliverBatch(window.get(), QStringLiteral("/a"), nameHits(QStringLiteral("f"), 600));
         deliverBatch(window.get(), QStringLiteral("/b"), nameHits(QStringLiteral("g"), 3));
         int rowsAfterNestedCall = -1;
-        PauseProbe probe([&](int pause) {
+        tickWithPauses(window.get(), [&](int pause) {
             if (pause == 1) {
                 displayTick(window.get());
                 rowsAfterNestedCall = shownRows(window.get());
             }
         });
-        displayTick(window.get());
-        probe.enabled = false;
         QCOMPARE(rowsAfterNestedCall, 501);
         QCOMPARE(shownRows(window.get()), 603);
         QCOMPARE(cell(window.get(), 600, 1), QStringLiteral("/b"));

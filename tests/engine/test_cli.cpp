@@ -235,10 +235,12 @@ private slots:
         // Text inside files; the GBK line shows as UTF-8 reads it unless deep search names the codec.
         const QString gbkLine = QString::fromUtf8(QTextCodec::codecForName("GBK")->fromUnicode(QStringLiteral("操作系统 mutex")));
         QTest::newRow("text") << QStringList{"-d", "@/R", "-t", "mutex"} << 0 << "@/R/sub/b.txt:2:" + gbkLine + "\n" << "";
+        QTest::newRow("text, -R") << QStringList{"-d", "@/R", "-t", "mutex", "-R"} << 1 << "" << "";
         QTest::newRow("text, -i") << QStringList{"-d", "@/R", "-t", "mutex", "-i"} << 0
                                   << "@/R/sub/b.txt:2:" + gbkLine + "\n@/R/a.txt:2:the Mutex\n" << "";
         QTest::newRow("text, -D") << QStringList{"-d", "@/R", "-t", "操作系统", "-D"} << 0
                                   << "@/R/sub/b.txt:2:[GBK]\t操作系统 mutex\n" << "";
+        QTest::newRow("text, no -D") << QStringList{"-d", "@/R", "-t", "操作系统"} << 1 << "" << "";
         QTest::newRow("help") << QStringList{"--help"} << 0 << "Usage: *" << "";
         QTest::newRow("version") << QStringList{"--version"} << 0 << "quorvel-search *" << "";
     }

@@ -270,6 +270,8 @@ private slots:
         row("a root around an earlier one", nested, {"R/sub", "R"}, "match", all, "", inR);
         row("separate roots", nested, {"S", "R"}, "match", all, "", inR + QList<QByteArray>{"S/match-s"});
         row("not recursive: a root inside another counts", nested, {"R", "R/sub"}, "match", Flat, "", inR);
+        row("archive name hits in the same batch", {"R/data.ZIP=not really a zip", "R/data.txt"}, {"R"}, "data", all, "",
+            {"R/data.ZIP", "R/data.txt"}, 1);
         const QList<QByteArray> compressed{"R/a-match.txt.gz=x", "R/other.txt.gz=x", "R/b.TXT.GZ=x"};
         row("a compressed file's one entry is named by the file", compressed, {"R"}, "match", all, "",
             {"R/a-match.txt.gz", "R/a-match.txt.gz/a-match.txt"});

@@ -173,7 +173,8 @@ private slots:
         content.truncate(size);
         const QString path = tree_.file(QStringLiteral("f.txt"), content);
 
-        ContentSearch search(optionsFor(QStringLiteral("ab"), Qt::CaseSensitive, false), ContentChunking{16, 5, 3});
+        const TSearchOptions options = optionsFor(QStringLiteral("ab"), Qt::CaseSensitive, false);   // outlives the search
+        ContentSearch search(options, ContentChunking{16, 5, 3});
         QList<TFileInfo> byPath, listed;
         search.search(path, byPath, QStringLiteral("f.txt"));
         const int dir = ::open(QFile::encodeName(tree_.root()).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
@@ -191,7 +192,8 @@ private slots:
         const int dir = ::open(QFile::encodeName(tree_.root()).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
         const int dev = ::open("/dev", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
         QVERIFY(dir >= 0 && dev >= 0);
-        ContentSearch search(optionsFor(QStringLiteral("ab"), Qt::CaseSensitive, true));
+        const TSearchOptions options = optionsFor(QStringLiteral("ab"), Qt::CaseSensitive, true);   // outlives the search
+        ContentSearch search(options);
         QList<TFileInfo> hits;
         QElapsedTimer clock;
         clock.start();

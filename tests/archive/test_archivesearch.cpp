@@ -1,8 +1,11 @@
 #include "archivetesthelpers.h"
-#include "stoppedthread.h"
+#include "batchrecorder.h"
 #include "archive/extractionplace.h"
 
+#include <QProcess>
 #include <QThread>
+
+#include <atomic>
 
 #include <functional>
 #include <memory>
@@ -34,12 +37,39 @@ bool finishesWithoutBlocking(const std::function<void()> &job, const QString &pi
     return finished;
 }
 
+const QString sep = QDir::separator();
+
+// Runs `job` on a thread that has been asked to stop, and returns when it is done. The
+// atomic flag makes the hand-back visible to the thread sanitizer, which cannot see through
+// Qt's own wait.
+void runOnStoppedThread(const std::function<void()> &job)
+{
+    class StoppedThread : public QThread
+    {
+    public:
+        explicit StoppedThread(const std::function<void()> &j) : job(j) {}
+        void run() override
+        {
+            requestInterruption();
+            job();
+            done.store(true, std::memory_order_release);
+        }
+        const std::function<void()> &job;
+        std::atomic<bool> done{false};
+    } thread(job);
+    thread.start();
+    thread.wait();
+    while (!thread.done.load(std::memory_order_acquire))
+        QThread::yieldCurrentThread();
+}
+
 } // namespace
 
 // What ZIP and RAR archives share, one row per kind, and what only ZIP has; then what others
 // may leave where the search reads and writes: pipes named like the next volume or the ".zip"
 // retry, links and foreign files at the extraction names, a foreign or linked extraction folder,
-// and a second search using the same folder.
+// and a second search using the same folder. Last, archives met by the directory walk, through
+// the worker and through quorvel-search.
 class ArchiveSearchTest : public QObject
 {
     Q_OBJECT
@@ -47,6 +77,17 @@ class ArchiveSearchTest : public QObject
     TempTree tree_;
 
 private slots:
+    void initTestCase()
+    {
+        tree_.file("R/a.txt", "plain a\nneedle in a file\n");
+        writeArchive(tree_, "R/notes.zip", {{"in/one.txt", "needle one\n"}, {"two.log", "x"}, {"three.txt", "3"}});
+        tree_.file("R/b.txt", "plain b\n");
+        writeArchive(tree_, "R/box.rar", {{"r.txt", "r\nneedle r\n"}, {"folder", "", true}});
+        writeArchive(tree_, "R/UPPER.ZIP", {{"u.txt", "needle u\n"}});
+        writeArchive(tree_, "R/sub/c.zip", {{"deep.txt", "needle deep\n"}});
+        tree_.dir("tmp");
+    }
+
     void nameHitsFollowArchiveOrder_data() { addKinds(); }
     void extractionCopiesEachEntry_data() { addKinds(); }
     void contentHitsCarryEntryNameAndLine_data() { addKinds(); }
@@ -270,6 +311,82 @@ private slots:
         QCOMPARE(ArchiveSearch({"*"}, "needle", temp).run(zip).size(), 2);
         QCOMPARE(readFile(held), QByteArray("the running search's entry\n"));
         QCOMPARE(QDir(temp).entryList(QDir::Files), QStringList({"zip.tmp", "zip.tmp.lock"}));
+    }
+
+    void archiveHitsFollowTheFilePass()
+    {
+        const QList<Batch> names = runSearch({QDir(tree_.path("R"))}, {"*"}, true, false, QString(), tree_.path("tmp"));
+        QCOMPARE(names.size(), 2);
+        QCOMPARE(names.at(0).dirName, QDir::toNativeSeparators(tree_.path("R/sub")));
+        QCOMPARE(hitNames(names.at(0).hits), QStringList({"c.zip", "c.zip" + sep + "deep.txt"}));
+        // The file pass names every entry of the directory in listing order, archives included;
+        // the archive pass follows with each archive's entries, the archives in that same order.
+        QCOMPARE(names.at(1).dirName, QDir::toNativeSeparators(tree_.path("R")));
+        const QStringList found = hitNames(names.at(1).hits);
+        const QStringList listed = found.mid(0, 6);
+        QCOMPARE(sorted(listed), QStringList({"UPPER.ZIP", "a.txt", "b.txt", "box.rar", "notes.zip", "sub"}));
+        const QMap<QString, QStringList> inside = {
+            {"notes.zip", {"in" + sep + "one.txt", "two.log", "three.txt"}}, {"box.rar", {"r.txt", "folder"}}, {"UPPER.ZIP", {"u.txt"}}};
+        const QMap<QString, QList<TFileInfo>> lines = {{"notes.zip", {{"notes.zip" + sep + "in" + sep + "one.txt", 1, "needle one"}}},
+                                                       {"box.rar", {{"box.rar" + sep + "r.txt", 2, "needle r"}}},
+                                                       {"UPPER.ZIP", {{"UPPER.ZIP" + sep + "u.txt", 1, "needle u"}}}};
+        QStringList expected = listed;
+        QList<TFileInfo> expectedLines = {{"a.txt", 2, "needle in a file"}};
+        for (const QString &name : listed) {
+            for (const QString &entry : inside.value(name))
+                expected.append(name + sep + entry);
+            expectedLines += lines.value(name);
+        }
+        QCOMPARE(found, expected);
+        // A content search reaches into the archives in the same order.
+        const QList<Batch> content = runSearch({QDir(tree_.path("R"))}, {"*"}, true, false, "needle", tree_.path("tmp"));
+        QCOMPARE(content.size(), 2);
+        QCOMPARE(content.at(0).hits, QList<TFileInfo>({{"c.zip" + sep + "deep.txt", 1, "needle deep"}}));
+        QCOMPARE(content.at(1).hits, expectedLines);
+    }
+
+    void stopDuringAnArchiveSendsNothingMore()
+    {
+        // One archive with many entries; the stop arrives while it is being walked (the first,
+        // past 1 MB, goes to the extraction file, which tells the walk has begun).
+        TempTree tree;
+        QList<Rar4TestEntry> entries{{"first.txt", QByteArray(3 << 20, 'x')}};
+        for (int i = 0; i < 3000; ++i)
+            entries.append({"e" + QByteArray::number(i) + ".txt", QByteArray(2000, 'x')});
+        writeArchive(tree, "S/many.zip", entries);
+        searchThread worker;
+        worker.setSearchParam({QDir(tree.path("S"))}, {"*"}, "needle", Qt::CaseSensitive, true, false, false);
+        worker.setTempDir(tree.dir("tmp"));
+        std::atomic<int> batches{0};
+        QObject::connect(&worker, &searchThread::PushGotFiles, &worker, [&] { ++batches; }, Qt::DirectConnection);
+        worker.start();
+        QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(tree.path("tmp/zip.tmp")), 10000);
+        worker.stopSearch();
+        QVERIFY(worker.wait(5000));
+        QCOMPARE(batches.load(), 0);
+    }
+
+    void commandLineKeepsDiagnosticsApartAndCleansUp()
+    {
+        // Beside R, a volume set whose second volume is missing: the command line never waits for it.
+        const QList<QByteArray> volumes = rar4Volumes({{"v.txt", QByteArray(20000, 'v')}}, {8000, true, true});
+        tree_.file("V/set.part1.rar", volumes.at(0));
+        tree_.file("V/set.part3.rar", volumes.at(2));
+        const QString tmpdir = tree_.dir("clitmp");
+        QProcess process;
+        process.setEnvironment(QProcess::systemEnvironment() << "TMPDIR=" + tmpdir);
+        process.start(QStringLiteral(QUORVEL_SEARCH_BIN), {"-d", tree_.path("R") + ";" + tree_.path("V"), "-t", "needle"});
+        QVERIFY(process.waitForFinished(60000));
+        const QByteArray out = process.readAllStandardOutput(), err = process.readAllStandardError();
+        QCOMPARE(process.exitCode(), 0);
+        const QString root = tree_.path("R");
+        QVERIFY(out.contains((root + "/box.rar/r.txt:2:needle r\n").toUtf8()));
+        QVERIFY(out.contains((root + "/sub/c.zip/deep.txt:1:needle deep\n").toUtf8()));
+        QVERIFY(err.contains("\n\nVolume " + QFile::encodeName(tree_.path("V/set.part2.rar")) + " is required\n"));
+        QVERIFY(err.contains("\nEnter your choice: Volume open error"));
+        QVERIFY(!out.contains("Volume"));
+        // The command line's extraction folder goes away with it.
+        QCOMPARE(QDir(tmpdir).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden), QStringList());
     }
 };
 

@@ -11,5 +11,4 @@ struct ZipTestEntry
     QByteArray data;
 };
 
-// False when the archive could not be written.
 bool writeZip(const QString &path, const QList<ZipTestEntry> &entries);

@@ -1,16 +1,28 @@
 // Files no line-by-line reader could take: a line longer than any buffer, files larger than
 // the search can finish before it is stopped, things that are no files at all, and search
-// texts far longer than a line.
+// texts far longer than a line. A file the walk lists as regular is opened through its
+// directory and never stat'ed unless its first chunk fills up: its hits must equal those of the
+// search by path at every size around the chunk, and whatever has replaced it gives no hit.
+// A stop request ends the reading of a large document within one decompressed piece (docx)
+// or one page (PDF), and does not wait for a page that takes long.
 
 #include "content/contentsearch.h"
 #include "content/contentplan.h"
 #include "contentcorpus.h"
+#include "documents/documentreader.h"
+#include "documents/formatreaders.h"
 #include "temptree.h"
+#include "ziptestwriter.h"
 
+#include <QElapsedTimer>
 #include <QThread>
 
+#include <atomic>
+#include <fcntl.h>
+#include <memory>
 #include <random>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -40,6 +52,23 @@ QList<TFileInfo> search(const TSearchOptions &options, const QString &path, cons
     QList<TFileInfo> hits;
     ContentSearch(options).search(path, hits, name);
     return hits;
+}
+
+// A PDF of `pages` pages, each of `lines` text lines, written by hand without a cross-reference
+// table: the reader rebuilds it, as for any damaged table.
+QByteArray manyPagePdf(int pages, int lines)
+{
+    QByteArray pdf = "%PDF-1.4\n1 0 obj << /Type /Catalog /Pages 2 0 R >> endobj\n"
+                     "3 0 obj << /Type /Font /Subtype /Type1 /BaseFont /Helvetica >> endobj\n", kids;
+    for (int page = 0, object = 4; page < pages; ++page, object += 2) {
+        const QByteArray body = "BT /F1 10 Tf 12 TL 50 760 Td" + QByteArray(" (a line of the page) '").repeated(lines);
+        kids += QByteArray::number(object) + " 0 R ";
+        pdf += QByteArray::number(object) + " 0 obj << /Type /Page /Parent 2 0 R /MediaBox [0 0 612 792] /Resources << /Font"
+            " << /F1 3 0 R >> >> /Contents " + QByteArray::number(object + 1) + " 0 R >> endobj\n" + QByteArray::number(object + 1)
+            + " 0 obj << /Length " + QByteArray::number(body.size() + 3) + " >>\nstream\n" + body + " ET\nendstream\nendobj\n";
+    }
+    return pdf + "2 0 obj << /Type /Pages /Kids [" + kids + "] /Count " + QByteArray::number(pages)
+        + " >> endobj\ntrailer << /Root 1 0 R >>\n%%EOF\n";
 }
 
 } // namespace
@@ -127,16 +156,56 @@ private slots:
         QFile::remove(path);
     }
 
-    void pipesAndDevicesAreNotRead()
+    void sameHitsAsByPath_data()
     {
-        const TSearchOptions options = optionsFor(QStringLiteral("mutex"), Qt::CaseSensitive, true);
-        const QString fifo = tree_.path(QStringLiteral("pipe"));
-        QCOMPARE(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
-        ContentSearch content(options);
+        QTest::addColumn<int>("size");
+        // Chunks of 16 bytes: sizes on and around one and several chunks.
+        for (const int size : {0, 1, 15, 16, 17, 32, 33, 64, 70})
+            QTest::newRow(qPrintable(QString::number(size))) << size;
+    }
+    void sameHitsAsByPath()
+    {
+        QFETCH(int, size);
+        // "ab" ends every fifth line, so hits lie on both sides of every chunk border.
+        QByteArray content;
+        for (int i = 0; content.size() < size; ++i)
+            content += i % 5 == 4 ? "ab\n" : "xy\n";
+        content.truncate(size);
+        const QString path = tree_.file(QStringLiteral("f.txt"), content);
+
+        const TSearchOptions options = optionsFor(QStringLiteral("ab"), Qt::CaseSensitive, false);   // outlives the search
+        ContentSearch search(options, ContentChunking{16, 5, 3});
+        QList<TFileInfo> byPath, listed;
+        search.search(path, byPath, QStringLiteral("f.txt"));
+        const int dir = ::open(QFile::encodeName(tree_.root()).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        QVERIFY(dir >= 0);
+        search.searchAt(dir, "f.txt", listed, QStringLiteral("f.txt"));
+        ::close(dir);
+        QCOMPARE(listed, byPath);
+        QCOMPARE(listed.size(), int(content.count("ab")));
+    }
+
+    void whatReplacedTheFileGivesNoHit()
+    {
+        tree_.dir(QStringLiteral("folder"));
+        QVERIFY(::mkfifo(QFile::encodeName(tree_.path(QStringLiteral("pipe"))).constData(), 0600) == 0);
+        const int dir = ::open(QFile::encodeName(tree_.root()).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        const int dev = ::open("/dev", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        QVERIFY(dir >= 0 && dev >= 0);
+        const TSearchOptions options = optionsFor(QStringLiteral("ab"), Qt::CaseSensitive, true);   // outlives the search
+        ContentSearch search(options);
         QList<TFileInfo> hits;
-        content.search(fifo, hits, QStringLiteral("pipe"));   // would block on a writer
-        content.search(QStringLiteral("/dev/zero"), hits, QStringLiteral("zero"));   // would never end
+        QElapsedTimer clock;
+        clock.start();
+        search.searchAt(dir, "folder", hits, QStringLiteral("folder"));
+        search.searchAt(dir, "pipe", hits, QStringLiteral("pipe"));      // no writer: would block
+        search.searchAt(dev, "zero", hits, QStringLiteral("zero"));      // would never end
+        search.search(tree_.path(QStringLiteral("pipe")), hits, QStringLiteral("pipe"));
+        search.search(QStringLiteral("/dev/zero"), hits, QStringLiteral("zero"));
+        ::close(dir);
+        ::close(dev);
         QVERIFY(hits.isEmpty());
+        QVERIFY(clock.elapsed() < 10000);
     }
 
     // A deep plan holds a pass per codec; a text of 100,000 characters must still be prepared
@@ -157,6 +226,72 @@ private slots:
         QCOMPARE(search(optionsFor(text, Qt::CaseSensitive, false), path, "long.txt").size(), 2);
     }
 
+
+    void stopRequestEndsReadingSoon_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<int>("mostLines");
+        // One decompressed piece (64 KB) holds about a thousand of the document's 150,000
+        // paragraphs; a page holds 40 lines of the PDF's 20,000.
+        QTest::newRow("docx") << "big.docx" << 5000;
+        QTest::newRow("pdf") << "big.pdf" << 40;
+    }
+    void stopRequestEndsReadingSoon()
+    {
+        QFETCH(QString, name);
+        QFETCH(int, mostLines);
+        // Written here, not by a generator process: a thread sanitizer forbids threads after a fork.
+        if (name.endsWith(".pdf")) {
+            tree_.file(name, manyPagePdf(500, 40));
+        } else {
+            const QByteArray xml = "<w:document xmlns:w=\"http://schemas.openxmlformats.org/wordprocessingml/2006/main\"><w:body>"
+                + QByteArray("<w:p><w:r><w:t>a paragraph</w:t></w:r></w:p>").repeated(150000) + "</w:body></w:document>";
+            QVERIFY(writeZip(tree_.path(name), {ZipTestEntry{"word/document.xml", xml}}));
+        }
+        std::atomic<int> lines{0};
+        bool finished = false;
+        QStringList diagnostics;
+        std::unique_ptr<QThread> reader(QThread::create([&] {
+            finished = readDocument(tree_.path(name), [&](int, const QString &) {
+                QThread::currentThread()->requestInterruption();   // stop from the first line on
+                return ++lines > 0;
+            }, [&](const QByteArray &line) { diagnostics.append(QString::fromUtf8(line)); });
+        }));
+        reader->start();
+        QVERIFY(reader->wait(60000));
+        QVERIFY(finished);
+        QVERIFY(diagnostics.isEmpty());
+        QVERIFY2(lines > 0 && lines <= mostLines, qPrintable(QString::number(lines)));
+    }
+
+    // A reader stuck in its second page for two seconds, as poppler may be in a huge one.
+    void stopDoesNotWaitForAPage()
+    {
+        const QuorvelReadPdf slowReader = [](const char *, QuorvelPdfPage atPage, QuorvelPdfLine onLine, void *context) {
+            if (!atPage(context, 1) || !onLine(context, 1, u"first", 5))
+                return int(QuorvelPdfStopped);
+            QThread::msleep(2000);
+            return int(atPage(context, 2) && onLine(context, 2, u"second", 6) ? QuorvelPdfFinished : QuorvelPdfStopped);
+        };
+        QStringList lines;
+        DocumentRead outcome = DocumentRead::Finished;
+        QElapsedTimer clock;
+        std::unique_ptr<QThread> reader(QThread::create([&] {
+            outcome = readPdfWith(slowReader, QString(), [&](int, const QString &line) {
+                lines.append(line);
+                QThread::currentThread()->requestInterruption();
+                clock.start();
+                return true;
+            });
+        }));
+        reader->start();
+        QVERIFY(reader->wait(60000));
+        QVERIFY2(clock.elapsed() < 1000, qPrintable(QString::number(clock.elapsed())));
+        QCOMPARE(outcome, DocumentRead::Stopped);
+        QCOMPARE(lines, QStringList{"first"});
+        QThread::msleep(2100);   // the reader leaves its page and ends, with nothing handed over
+        QCOMPARE(lines, QStringList{"first"});
+    }
 private:
     TempTree tree_;
 };

@@ -12,6 +12,7 @@ struct Batch
 {
     QString dirName;
     QList<TFileInfo> hits;
+    bool operator==(const Batch &other) const { return dirName == other.dirName && hits == other.hits; }
 };
 
 inline QList<Batch> runSearch(const QList<QDir> &roots, const QStringList &patterns, bool recursive = true,

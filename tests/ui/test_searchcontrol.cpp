@@ -1,4 +1,8 @@
-// The form of the window and real searches started and stopped from it.
+// The form of the window and real searches started and stopped from it; queued batches turned
+// into rows by the display tick (batches delivered by hand); closing the window while a search
+// runs: to the background, stopping, or nothing, and the worker always ended before the window
+// goes.
+#include "eventloop.h"
 #include "windowaccess.h"
 
 #include "directorychooser.h"
@@ -10,15 +14,41 @@
 #include <QHeaderView>
 #include <QInputMethodEvent>
 #include <QLineEdit>
+#include <QSemaphore>
 #include <QSettings>
+#include <QSignalSpy>
+#include <QSystemTrayIcon>
 #include <QTimer>
 #include <QToolButton>
 
 #include <atomic>
+#include <functional>
 
 namespace {
 
-const QString found = QStringLiteral("找到目标数:");
+// Runs a display tick and `action` at each of its event pauses: a call posted once posts itself
+// again, and Qt handles events posted during a pass only at the next one. Returns the pauses.
+int tickWithPauses(QObject *window, const std::function<void(int pause)> &action)
+{
+    QObject probe;   // what is still posted goes with it
+    int pauses = 0;
+    std::function<void()> arm = [&] {
+        QMetaObject::invokeMethod(&probe, [&] {
+            action(++pauses);
+            arm();
+        }, Qt::QueuedConnection);
+    };
+    arm();
+    displayTick(window);
+    return pauses;
+}
+
+// Hidden with a notification area to come back through; minimised where there is none.
+bool awayInTheBackground(QWidget *window)
+{
+    return QSystemTrayIcon::isSystemTrayAvailable() ? window->isHidden()
+                                                    : window->isVisible() && window->isMinimized();
+}
 
 } // namespace
 
@@ -34,6 +64,9 @@ private slots:
         tree.file(QStringLiteral("sub/gamma.txt"), "needle\nneedle again\n");
         tree.file(QStringLiteral("sub/delta.md"), "nothing\n");
         tree.file(QStringLiteral("program/marker-here.txt"), "x");
+        for (int d = 0; d < 6; ++d)
+            for (int f = 0; f < 4; ++f)
+                heldTree.file(QStringLiteral("d%1/f%2.txt").arg(d).arg(f), "x");
     }
 
     // The worker's starts are counted on its own thread.
@@ -46,7 +79,8 @@ private slots:
 
     void cleanup()
     {
-        closeWindow();
+        openGate();
+        closeWindow();   // stops the worker and waits for it
         DirectoryChooser::setChooser(nullptr);
     }
 
@@ -100,7 +134,7 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(settled(), 30000);
         QVERIFY(boxes.isEmpty());
         QCOMPARE(column(0), expected);
-        QCOMPARE(countText(window.get()), found + QString::number(expected.size()));
+        QCOMPARE(countText(window.get()), foundText(expected.size()));
         QCOMPARE(resultTable(window.get())->isColumnHidden(2), !lineColumns);
         QCOMPARE(resultTable(window.get())->isColumnHidden(3), !lineColumns);
         if (lineColumns && names == QLatin1String(" ; ;"))
@@ -120,7 +154,7 @@ private slots:
         QTest::qWait(20);
         QCOMPARE(starts.load(), 0);
         QCOMPARE(shownRows(window.get()), 0);   // emptied before the checks
-        QCOMPARE(countText(window.get()), found + QStringLiteral("0"));
+        QCOMPARE(countText(window.get()), foundText(0));
         QCOMPARE(combo("comboBoxForFind")->count(), findItems);
         QCOMPARE(combo("comboBoxForFind")->currentText(), names);
     }
@@ -200,7 +234,7 @@ private slots:
         QCOMPARE(searchButton()->text(), QStringLiteral("停止"));
         QTRY_VERIFY_WITH_TIMEOUT(settled(), 30000);
         QCOMPARE(starts.load(), 1);
-        QCOMPARE(countText(window.get()), found + QString::number(shownRows(window.get())));
+        QCOMPARE(countText(window.get()), foundText(shownRows(window.get())));
     }
 
     void newSearchDuringAPauseDropsOldRows()
@@ -216,7 +250,7 @@ private slots:
         QVERIFY(searched);
         QTRY_VERIFY_WITH_TIMEOUT(settled(), 30000);
         QCOMPARE(column(0), QStringList{QStringLiteral("gamma.txt")});
-        QCOMPARE(countText(window.get()), found + QStringLiteral("1"));
+        QCOMPARE(countText(window.get()), foundText(1));
     }
 
     // Histories as the searches built them (the latest 50), the directories searched, the
@@ -254,7 +288,187 @@ private slots:
         QCOMPARE(resultTable(window.get())->columnWidth(1), 333);
     }
 
+    void atMostTenBatchesPerTick()
+    {
+        for (int b = 0; b < 25; ++b)
+            deliverBatch(window.get(), QStringLiteral("/d") + QString::number(b), nameHits(QStringLiteral("f"), 3));
+        for (int shown : {30, 60, 75}) {
+            displayTick(window.get());
+            QCOMPARE(shownRows(window.get()), shown);
+        }
+        QCOMPARE(cell(window.get(), 74, 1), QStringLiteral("/d24"));
+        QCOMPARE(countText(window.get()), foundText(75));
+    }
+
+    void stopShowingDuringAPauseDropsTheRest()
+    {
+        deliverBatch(window.get(), QStringLiteral("/big"), nameHits(QStringLiteral("f"), 2000));
+        QCOMPARE(tickWithPauses(window.get(), [&](int pause) {
+            if (pause == 1)
+                callSlot(window.get(), "do_stopShowTab");
+        }), 1);
+        QCOMPARE(shownRows(window.get()), 501);
+        const QString summary = QStringLiteral("找到文件数:2000        尚有1499个文件未显示");
+        QCOMPARE(countText(window.get()), summary);
+
+        // The rest is gone, not queued; the summary stays while nothing new is shown.
+        displayTick(window.get());
+        QCOMPARE(shownRows(window.get()), 501);
+        QCOMPARE(countText(window.get()), summary);
+
+        // Later batches are shown as usual and bring the running count back.
+        deliverBatch(window.get(), QStringLiteral("/later"), nameHits(QStringLiteral("g"), 800));
+        displayTick(window.get());
+        QCOMPARE(shownRows(window.get()), 1301);
+        QCOMPARE(cell(window.get(), 501, 0), QStringLiteral("g0"));
+        QCOMPARE(countText(window.get()), foundText(2800));
+    }
+
+    void stopShowingBetweenTicksEmptiesTheQueue()
+    {
+        deliverBatch(window.get(), QStringLiteral("/d"), nameHits(QStringLiteral("f"), 5));
+        displayTick(window.get());
+        callSlot(window.get(), "do_stopShowTab");
+        QCOMPARE(countText(window.get()), QStringLiteral("找到文件数:5"));   // everything shown: no rest
+        deliverBatch(window.get(), QStringLiteral("/e"), nameHits(QStringLiteral("g"), 3));
+        deliverBatch(window.get(), QStringLiteral("/f"), nameHits(QStringLiteral("h"), 4));
+        callSlot(window.get(), "do_stopShowTab");
+        QCOMPARE(countText(window.get()), QStringLiteral("找到文件数:12        尚有7个文件未显示"));
+        deliverBatch(window.get(), QStringLiteral("/g"), nameHits(QStringLiteral("i"), 2));
+        displayTick(window.get());
+        QCOMPARE(shownRows(window.get()), 7);
+        QCOMPARE(cell(window.get(), 5, 0), QStringLiteral("i0"));
+        QCOMPARE(countText(window.get()), foundText(14));
+    }
+
+    // Once the table is long, rows reach the view in bulk: every row is there when the queue has
+    // drained, and a stop counts every row built so far as shown.
+    void longTableShowsEveryRowAndCountsWhatWasBuilt()
+    {
+        deliverBatch(window.get(), QStringLiteral("/long"), nameHits(QStringLiteral("f"), 25000));
+        displayTick(window.get());
+        QCOMPARE(shownRows(window.get()), 25000);
+        QCOMPARE(cell(window.get(), 24999, 0), QStringLiteral("f24999"));
+
+        deliverBatch(window.get(), QStringLiteral("/stopped"), nameHits(QStringLiteral("s"), 20000));
+        tickWithPauses(window.get(), [&](int pause) {
+            if (pause == 30)
+                callSlot(window.get(), "do_stopShowTab");
+        });
+        QCOMPARE(shownRows(window.get()), 25000 + 15001);
+        QCOMPARE(countText(window.get()), QStringLiteral("找到文件数:45000        尚有4999个文件未显示"));
+    }
+
+    void tickNeverRunsNested()
+    {
+        deliverBatch(window.get(), QStringLiteral("/a"), nameHits(QStringLiteral("f"), 600));
+        deliverBatch(window.get(), QStringLiteral("/b"), nameHits(QStringLiteral("g"), 3));
+        int rowsAfterNestedCall = -1;
+        tickWithPauses(window.get(), [&](int pause) {
+            if (pause == 1) {
+                displayTick(window.get());
+                rowsAfterNestedCall = shownRows(window.get());
+            }
+        });
+        QCOMPARE(rowsAfterNestedCall, 501);
+        QCOMPARE(shownRows(window.get()), 603);
+        QCOMPARE(cell(window.get(), 600, 1), QStringLiteral("/b"));
+    }
+
+    // Yes hides the window; the search goes on and every hit reaches the hidden table, the
+    // program does not end, and a second start (do_show) brings the window back.
+    void yesRunsOnInTheBackground()
+    {
+        startHeldSearch();
+        answer = QMessageBox::Yes;
+        QSignalSpy lastClosed(qApp, &QGuiApplication::lastWindowClosed);
+        bool closed = true, hidden = false, running = false, finished = false, shownAgain = false;
+        int rows = -1;
+        const int result = runEventLoop(60000, [&] {
+            closed = window->close();
+            hidden = awayInTheBackground(window.get());
+            running = worker()->isRunning() && !worker()->isInterruptionRequested();
+            openGate();
+            finished = QTest::qWaitFor([&] { return !worker()->isRunning(); }, 30000);
+            const bool allShown = QTest::qWaitFor([&] { return shownRows(window.get()) == hitsSent; }, 10000);
+            Q_UNUSED(allShown)   // compared below, once the event loop has ended
+            QTest::qWait(50);
+            hidden = hidden && awayInTheBackground(window.get());
+            rows = shownRows(window.get());
+            callSlot(window.get(), "do_show");
+            shownAgain = window->isVisible();
+            QCoreApplication::exit(0);
+        });
+        QCOMPARE(result, 0);
+        QCOMPARE(boxes.size(), 1);
+        QVERIFY(!closed && hidden && running && finished && shownAgain);
+        QCOMPARE(lastClosed.count(), 0);
+        QCOMPARE(batchesSent.load(), 7);   // six folders and the root with them
+        QCOMPARE(hitsSent.load(), 6 * 4 + 6);
+        QCOMPARE(rows, hitsSent.load());
+        QCOMPARE(countText(window.get()), foundText(hitsSent.load()));
+        QCOMPARE(notices, QStringList{QStringLiteral("搜索完成，找到目标数:%1").arg(hitsSent.load())});
+    }
+
+    void otherAnswers_data()
+    {
+        QTest::addColumn<int>("answer");
+        QTest::addColumn<bool>("ends");   // No stops the search and the program; the others change nothing
+        QTest::newRow("No") << int(QMessageBox::No) << true;
+        QTest::newRow("Cancel") << int(QMessageBox::Cancel) << false;
+        QTest::newRow("box closed without an answer") << int(QMessageBox::NoButton) << false;
+    }
+
+    void otherAnswers()
+    {
+        QFETCH(int, answer);
+        QFETCH(bool, ends);
+        startHeldSearch();
+        this->answer = QMessageBox::StandardButton(answer);
+        bool closed = !ends;
+        const int result = runEventLoop(60000, [&] {
+            closed = window->close();
+            if (!closed)
+                QCoreApplication::exit(1);
+        });
+        QCOMPARE(result, ends ? 0 : 1);   // 0: the program ends, as the last window closed
+        QCOMPARE(closed, ends);
+        QCOMPARE(boxes.size(), 1);
+        QCOMPARE(worker()->isInterruptionRequested(), ends);
+        QCOMPARE(window->isVisible(), !ends);
+        openGate();
+        QVERIFY(worker()->wait(30000));
+        QCOMPARE(batchesSent.load(), ends ? 1 : 7);   // after a stop, only the batch on its way
+    }
+
 private:
+    // Shows the window, starts a name search over the tree with the search button and waits
+    // until the worker holds at its first batch, where it stays until the gate opens.
+    void startHeldSearch()
+    {
+        gate.acquire(gate.available());
+        hitsSent = 0;
+        batchesSent = 0;
+        atGate = false;
+        window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+        connect(worker(), &searchThread::PushGotFiles, worker(),
+                [this](const QString &, const QList<TFileInfo> &hits) {
+                    atGate = true;
+                    gate.acquire();
+                    hitsSent += int(hits.size());
+                    ++batchesSent;
+                },
+                Qt::DirectConnection);
+        setForm(heldTree.root(), QStringLiteral("*"), QString());
+        searchButton()->click();
+        QVERIFY(boxes.isEmpty());   // the form was accepted
+        QVERIFY(QTest::qWaitFor([&] { return atGate.load(); }, 30000));
+        QVERIFY(worker()->isRunning());
+    }
+
+    void openGate() { gate.release(1000000); }
+
     QComboBox *combo(const char *name) { return windowChild<QComboBox>(window.get(), name); }
     QCheckBox *box(const char *name) { return windowChild<QCheckBox>(window.get(), name); }
     QToolButton *searchButton() { return windowChild<QToolButton>(window.get(), "toolButtonSearchST"); }
@@ -284,8 +498,12 @@ private:
         return texts;
     }
 
-    TempTree tree;
+    TempTree tree, heldTree;
     std::atomic<int> starts{0};
+    QSemaphore gate;
+    std::atomic<int> hitsSent{0};
+    std::atomic<int> batchesSent{0};
+    std::atomic<bool> atGate{false};
 };
 
 QTEST_MAIN(TestSearchControl)

@@ -42,6 +42,7 @@ inline void displayTick(QObject *window) { callSlot(window, "do_ShowResultFileIn
 inline QTableView *resultTable(QObject *window) { return windowChild<QTableView>(window, "tableView_result"); }
 inline int shownRows(QObject *window) { return resultTable(window)->model()->rowCount(); }
 inline QString countText(QObject *window) { return windowChild<QLabel>(window, "countLabel")->text(); }
+inline QString foundText(qsizetype count) { return QStringLiteral("找到目标数:%1").arg(count); }
 
 inline QString cell(QObject *window, int row, int column)
 {

@@ -374,16 +374,10 @@ ParallelWalk::ParallelWalk(const TSearchOptions &options, const MountTable &moun
                 sinkOf(text);
         };
     }
-    for (unsigned i = 0; i < std::max(workers, 1u); ++i)
+    for (unsigned i = 0; i < std::max(workers, 1u); ++i) {
         workers_.push_back(std::make_unique<Worker>(*this));
-    threads_.resize(workers_.size());
-    // The first worker starts the others: made from a core that is busy, they go to idle ones
-    // (made from here, two could share a core until the scheduler balances them).
-    threads_[0] = std::thread([this] {
-        for (size_t i = 1; i < workers_.size(); ++i)
-            threads_[i] = std::thread([w = workers_[i].get()] { w->run(); });
-        workers_[0]->run();
-    });
+        threads_.emplace_back([w = workers_.back().get()] { w->run(); });
+    }
 }
 
 ParallelWalk::~ParallelWalk()
@@ -393,7 +387,7 @@ ParallelWalk::~ParallelWalk()
         quitting_ = true;
         workReady_.notify_all();
     }
-    for (std::thread &thread : threads_)   // the first first: it has started the others
+    for (std::thread &thread : threads_)
         thread.join();
 }
 

@@ -69,7 +69,10 @@ void ContinuedLineRunner::finish()
         if (got <= 0)
             break;
         size_t from = 0;
-        for (std::ptrdiff_t feed; next < starts.size() && (feed = bytescan::find(data + from, size_t(got) - from, '\n')) >= 0;) {
+        while (next < starts.size()) {
+            const std::ptrdiff_t feed = bytescan::find(data + from, size_t(got) - from, '\n');
+            if (feed < 0)
+                break;
             const size_t at = from + size_t(feed);
             size_t run = tildesBefore(data, from, at);
             if (run == at - from)

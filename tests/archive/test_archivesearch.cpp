@@ -313,9 +313,17 @@ private slots:
         QCOMPARE(QDir(temp).entryList(QDir::Files), QStringList({"zip.tmp", "zip.tmp.lock"}));
     }
 
+    void archiveHitsFollowTheFilePass_data()
+    {
+        QTest::addColumn<int>("workers");
+        QTest::newRow("one thread") << 1;
+        QTest::newRow("every core") << 0;
+    }
+
     void archiveHitsFollowTheFilePass()
     {
-        const QList<Batch> names = runSearch({QDir(tree_.path("R"))}, {"*"}, true, false, QString(), tree_.path("tmp"));
+        QFETCH(int, workers);
+        const QList<Batch> names = runSearch({QDir(tree_.path("R"))}, {"*"}, true, false, QString(), tree_.path("tmp"), workers);
         QCOMPARE(names.size(), 2);
         QCOMPARE(names.at(0).dirName, QDir::toNativeSeparators(tree_.path("R/sub")));
         QCOMPARE(hitNames(names.at(0).hits), QStringList({"c.zip", "c.zip" + sep + "deep.txt"}));
@@ -339,7 +347,7 @@ private slots:
         }
         QCOMPARE(found, expected);
         // A content search reaches into the archives in the same order.
-        const QList<Batch> content = runSearch({QDir(tree_.path("R"))}, {"*"}, true, false, "needle", tree_.path("tmp"));
+        const QList<Batch> content = runSearch({QDir(tree_.path("R"))}, {"*"}, true, false, "needle", tree_.path("tmp"), workers);
         QCOMPARE(content.size(), 2);
         QCOMPARE(content.at(0).hits, QList<TFileInfo>({{"c.zip" + sep + "deep.txt", 1, "needle deep"}}));
         QCOMPARE(content.at(1).hits, expectedLines);

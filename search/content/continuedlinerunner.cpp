@@ -20,34 +20,9 @@ size_t tildesBefore(const unsigned char *data, size_t from, size_t to)
 
 } // namespace
 
-std::vector<qint64> ContinuedLineRunner::gateStarts()
-{
-    const QuietGate &gate = plan_.quietGate(pass_.quietGate);
-    const qint64 size = source_.size();
-    const qint64 piece = source_.inChunk(0, size) ? size : pieceBytes_;
-    std::vector<qint64> starts;
-    std::vector<size_t> found;
-    for (qint64 offset = 0; offset < size;) {
-        qint64 got = 0;
-        const unsigned char *data = source_.read(offset, std::min(piece, size - offset), &got);
-        if (got <= 0)
-            break;
-        found.clear();
-        gate.starts(data, size_t(got), offset + got < size, found);
-        for (const size_t start : found)
-            starts.push_back(offset + qint64(start));
-        offset += got;
-        if (offset < size && searchStopRequested()) {
-            aborted = true;
-            break;
-        }
-    }
-    return starts;
-}
-
 void ContinuedLineRunner::finish()
 {
-    const std::vector<qint64> starts = gateStarts();
+    const std::vector<qint64> starts = quietGateStarts();
     if (aborted || starts.empty())
         return;
     // The lines that hold a start, found first and decoded after: decoding reads bytes too.

@@ -15,6 +15,5 @@ public:
     void finish() override;
 
 private:
-    std::vector<qint64> gateStarts();
     void decodeLine(qint64 start, qint64 end, int lineNo);
 };

@@ -59,29 +59,30 @@ bool PassRunner::quietGateHolds()
     return false;
 }
 
-qint64 PassRunner::quietGateLastStart()
+std::vector<qint64> PassRunner::quietGateStarts()
 {
     const QuietGate &gate = plan_.quietGate(pass_.quietGate);
     const qint64 size = source_.size();
-    if (source_.inChunk(0, size))
-        return gate.lastStart(source_.at(0), size_t(size));
-    // Piece by piece: an occurrence that runs off a piece counts.
-    qint64 last = -1;
+    const qint64 piece = source_.inChunk(0, size) ? size : pieceBytes_;
+    std::vector<qint64> starts;
+    std::vector<size_t> found;
+    // Piece by piece if the file is not in memory: an occurrence that runs off a piece counts.
     for (qint64 offset = 0; offset < size;) {
         qint64 got = 0;
-        const unsigned char *data = source_.read(offset, std::min(pieceBytes_, size - offset), &got);
+        const unsigned char *data = source_.read(offset, std::min(piece, size - offset), &got);
         if (got <= 0)
             break;
-        const std::ptrdiff_t start = gate.lastStart(data, size_t(got), offset + got < size);
-        if (start >= 0)
-            last = offset + start;
+        found.clear();
+        gate.starts(data, size_t(got), offset + got < size, found);
+        for (const size_t start : found)
+            starts.push_back(offset + qint64(start));
         offset += got;
-        if (searchStopRequested()) {
+        if (offset < size && searchStopRequested()) {
             aborted = true;
-            return -1;
+            break;
         }
     }
-    return last;
+    return starts;
 }
 
 void PassRunner::completeFirstLine(LineCollector &collector)

@@ -87,9 +87,8 @@ protected:
         return it != claims_->end() && it->second < order_;
     }
     bool quietGateHolds();
-    // Where the text may last start through the pass's quiet gate, or -1; the file is read
-    // piece by piece if it is not in memory.
-    qint64 quietGateLastStart();
+    // Every place the text may start through the pass's quiet gate, in order.
+    std::vector<qint64> quietGateStarts();
     // A look that stopped inside its first line still reports that line.
     void completeFirstLine(LineCollector &collector);
     void addHit(int lineNo, const QString &prefix);

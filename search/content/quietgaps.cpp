@@ -195,22 +195,6 @@ bool QuietGate::holds(const unsigned char *data, size_t size, bool more) const
     return false;
 }
 
-std::ptrdiff_t QuietGate::lastStart(const unsigned char *data, size_t size, bool more) const
-{
-    if (classes_.empty() || size == 0)
-        return std::ptrdiff_t(size) - 1;
-    if (more && classes_.front().test(data[size - 1]))
-        return std::ptrdiff_t(size) - 1;
-    std::vector<size_t> found;
-    start_.findAll(data, size, 0, size, found);
-    GapSearch search{data, size, classes_, tails_, more};
-    for (auto p = found.rbegin(); p != found.rend(); ++p) {
-        if (search.follows(1, *p + 1))
-            return std::ptrdiff_t(*p);
-    }
-    return -1;
-}
-
 void QuietGate::starts(const unsigned char *data, size_t size, bool more, std::vector<size_t> &out) const
 {
     if (classes_.empty()) {

@@ -39,10 +39,8 @@ public:
     // `more`: the bytes are a piece that others follow; an occurrence that runs off its end
     // counts as held.
     bool holds(const unsigned char *data, size_t size, bool more = false) const;
-    // Where the last occurrence may start, or -1: no decoded text holds the text's first
-    // character from a later byte. `more`: as for holds().
-    std::ptrdiff_t lastStart(const unsigned char *data, size_t size, bool more = false) const;
-    // Appends every place an occurrence may start, in order.
+    // Appends every place an occurrence may start, in order: no decoded text holds the text's
+    // first character from another byte. `more`: as for holds().
     void starts(const unsigned char *data, size_t size, bool more, std::vector<size_t> &out) const;
     // How many bytes from the start a decoder must have read to have made an occurrence's first
     // character: the character may seem to go on a switch until a switch's length more is read.

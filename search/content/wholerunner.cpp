@@ -48,10 +48,10 @@ void WholeRunner::finish()
     qint64 until = size;
     const QuietGaps gaps = pass_.model->quietGaps;
     if (pass_.quietGate >= 0 && (gaps == QuietGaps::Shifts || gaps == QuietGaps::Tildes)) {
-        const qint64 last = quietGateLastStart();
-        if (last < 0 || aborted)
+        const std::vector<qint64> starts = quietGateStarts();
+        if (starts.empty() || aborted)
             return;
-        until = qint64(plan_.quietGate(pass_.quietGate).settledEnd(size_t(last), size_t(size)));
+        until = qint64(plan_.quietGate(pass_.quietGate).settledEnd(size_t(starts.back()), size_t(size)));
     }
     LineCollector collector(pass_.needle.text, pass_.needle.cs, 1,
                             [this](int n, const QString &prefix) { addHit(n, prefix); });

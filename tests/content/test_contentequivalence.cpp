@@ -508,10 +508,12 @@ private slots:
                 // text starts among the units of the bytes up to there, and what follows decodes
                 // on from them as it does at once.
                 if (gaps == QuietGaps::Shifts || gaps == QuietGaps::Tildes) {
-                    const std::ptrdiff_t last = gate.lastStart(data, size_t(sample.size()));
-                    QVERIFY(last >= 0);
+                    std::vector<size_t> starts;
+                    gate.starts(data, size_t(sample.size()), false, starts);
+                    QVERIFY(!starts.empty());
+                    const size_t last = starts.back();
                     QTextCodec::ConverterState pieces;
-                    const int headBytes = int(gate.settledEnd(size_t(last), size_t(sample.size())));
+                    const int headBytes = int(gate.settledEnd(last, size_t(sample.size())));
                     const QString head = codec->toUnicode(sample.constData(), headBytes, &pieces);
                     const QString rest = codec->toUnicode(sample.constData() + headBytes, int(sample.size()) - headBytes, &pieces);
                     QCOMPARE(head + rest, decoded);

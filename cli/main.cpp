@@ -10,6 +10,7 @@
 #include <csignal>
 #include <cstdio>
 #include <cstring>
+#include <optional>
 #include <unistd.h>
 
 namespace {
@@ -61,11 +62,15 @@ int main(int argc, char *argv[])
         return BadInput;
     }
 
-    // A private folder for archive extraction, so a running window's files are never touched.
-    QTemporaryDir tempDir;
-    if (!tempDir.isValid()) {
-        printText(stderr, QStringLiteral("Cannot create a temporary folder: ") + tempDir.errorString());
-        return BadInput;
+    // A private folder for archive extraction, so a running window's files are never touched;
+    // none when archives are not read.
+    std::optional<QTemporaryDir> tempDir;
+    if (args.archives) {
+        tempDir.emplace();
+        if (!tempDir->isValid()) {
+            printText(stderr, QStringLiteral("Cannot create a temporary folder: ") + tempDir->errorString());
+            return BadInput;
+        }
     }
 
     // A reader that goes away (`| head -1`) makes writes fail rather than end the process, so
@@ -78,7 +83,8 @@ int main(int argc, char *argv[])
     searchThread worker;
     worker.setSearchParam(request.roots, request.namePatterns, request.grepText, request.caseSensitivity,
                           request.recursive, request.exactName, request.deepSearch);
-    worker.setTempDir(tempDir.path());
+    if (tempDir)
+        worker.setTempDir(tempDir->path());
     worker.setDiagnostics(standardErrorSink());
     worker.setReadArchives(args.archives);
     worker.setReadDocuments(args.documents);
@@ -96,7 +102,8 @@ int main(int argc, char *argv[])
         worker.stopSearch();
         if (interrupt.arrivals() > 1) {
             // Asked again: whatever the worker is doing, end now, without the private folder.
-            tempDir.remove();
+            if (tempDir)
+                tempDir->remove();
             _exit(128 + interrupt.signalNumber());
         }
     });

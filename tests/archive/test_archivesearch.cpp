@@ -2,6 +2,7 @@
 #include "batchrecorder.h"
 #include "archive/extractionplace.h"
 
+#include <QElapsedTimer>
 #include <QProcess>
 #include <QThread>
 
@@ -353,22 +354,38 @@ private slots:
         QCOMPARE(content.at(1).hits, expectedLines);
     }
 
+    void stopDuringAnArchiveSendsNothingMore_data()
+    {
+        QTest::addColumn<int>("workers");
+        QTest::newRow("one worker") << 1;
+        QTest::newRow("two workers") << 2;
+    }
+
     void stopDuringAnArchiveSendsNothingMore()
     {
-        // One archive with many entries; the stop arrives while it is being walked (the first,
-        // past 1 MB, goes to the extraction file, which tells the walk has begun).
+        QFETCH(int, workers);
+        // One archive: entries with hits, then one past 1 MB (it goes to the extraction file,
+        // which tells the walk is there), then many more. The stop arrives while the archive is
+        // being walked: the hits found before it are not sent.
         TempTree tree;
-        QList<Rar4TestEntry> entries{{"first.txt", QByteArray(3 << 20, 'x')}};
-        for (int i = 0; i < 3000; ++i)
+        QList<Rar4TestEntry> entries;
+        for (int i = 0; i < 100; ++i)
+            entries.append({"hit" + QByteArray::number(i) + ".txt", "needle\n"});
+        entries.append({"large.txt", QByteArray(3 << 20, 'x')});
+        for (int i = 0; i < 20000; ++i)
             entries.append({"e" + QByteArray::number(i) + ".txt", QByteArray(2000, 'x')});
         writeArchive(tree, "S/many.zip", entries);
         searchThread worker;
         worker.setSearchParam({QDir(tree.path("S"))}, {"*"}, "needle", Qt::CaseSensitive, true, false, false);
         worker.setTempDir(tree.dir("tmp"));
+        worker.setWorkerCount(workers);
         std::atomic<int> batches{0};
         QObject::connect(&worker, &searchThread::PushGotFiles, &worker, [&] { ++batches; }, Qt::DirectConnection);
         worker.start();
-        QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(tree.path("tmp/zip.tmp")), 10000);
+        QElapsedTimer waited;
+        waited.start();
+        while (!QFileInfo::exists(tree.path("tmp/zip.tmp")) && waited.elapsed() < 10000)
+            QThread::usleep(100);
         worker.stopSearch();
         QVERIFY(worker.wait(5000));
         QCOMPARE(batches.load(), 0);

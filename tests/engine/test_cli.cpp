@@ -229,8 +229,8 @@ private slots:
                                                               << "@/R/here.txt\n" << "";
         QTest::newRow("diagnostics off the hit stream") << QStringList{"-d", "@/R", "-n", "broken.rar", "-e"} << 0
                                                         << "@/R/broken.rar\n" << "is not RAR archive";
-        QTest::newRow("archives not read: no extraction folder needed")
-            << QStringList{"-d", "@/R", "-t", "mutex", "--no-archives"} << 0 << "@/R/sub/b.txt:2:*" << "";
+        QTest::newRow("text, archives not read") << QStringList{"-d", "@/R", "-t", "mutex", "--no-archives"} << 0
+                                                 << "@/R/sub/b.txt:2:*" << "";
         QTest::newRow("blank name") << QStringList{"-d", "@", "-n", " ; "} << 2 << "" << "搜索文件请填写：文件名\n";
         QTest::newRow("unknown option") << QStringList{"--no-such-option"} << 2 << "" << "";
         QTest::newRow("stray argument") << QStringList{"-n", "x", "stray"} << 2 << "" << "";

@@ -142,20 +142,6 @@ struct Avx2Probe
     __m256i values[4];
 };
 
-__attribute__((target("avx2"), always_inline)) inline __m256i probeVector(const Avx2Probe &probe,
-                                                                         const unsigned char *at)
-{
-    const __m256i x = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(at + probe.offset));
-    if (probe.highBit)
-        return x;   // movemask takes the high bits
-    if (probe.folded)
-        return _mm256_cmpeq_epi8(_mm256_or_si256(x, _mm256_set1_epi8(0x20)), probe.values[0]);
-    __m256i m = _mm256_cmpeq_epi8(x, probe.values[0]);
-    for (int k = 1; k < probe.count; ++k)
-        m = _mm256_or_si256(m, _mm256_cmpeq_epi8(x, probe.values[k]));
-    return m;
-}
-
 __attribute__((target("avx2"), always_inline)) inline void collect(const BytePattern &pattern, const unsigned char *data,
                                                                   size_t base, uint64_t mask, std::vector<size_t> &out)
 {
@@ -167,6 +153,99 @@ __attribute__((target("avx2"), always_inline)) inline void collect(const BytePat
     }
 }
 
+// What a probe's compare looks like, so that the 64-byte loop is made once per pair of shapes
+// and tests no flags per block.
+enum class Shape { HighBit, Folded, Single, Several };
+
+Shape shapeOf(const Avx2Probe &probe)
+{
+    if (probe.highBit)
+        return Shape::HighBit;
+    if (probe.folded)
+        return Shape::Folded;
+    return probe.count == 1 ? Shape::Single : Shape::Several;
+}
+
+template <Shape S>
+__attribute__((target("avx2"), always_inline)) inline __m256i shapedProbe(const Avx2Probe &probe,
+                                                                         const unsigned char *at)
+{
+    const __m256i x = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(at + probe.offset));
+    if constexpr (S == Shape::HighBit) {
+        return x;   // movemask and the block test take the high bits
+    } else if constexpr (S == Shape::Folded) {
+        return _mm256_cmpeq_epi8(_mm256_or_si256(x, _mm256_set1_epi8(0x20)), probe.values[0]);
+    } else if constexpr (S == Shape::Single) {
+        return _mm256_cmpeq_epi8(x, probe.values[0]);
+    } else {
+        __m256i m = _mm256_cmpeq_epi8(x, probe.values[0]);
+        for (int k = 1; k < probe.count; ++k)
+            m = _mm256_or_si256(m, _mm256_cmpeq_epi8(x, probe.values[k]));
+        return m;
+    }
+}
+
+// The same for a probe whose shape is known only at run time (the last blocks of a scan).
+__attribute__((target("avx2"))) inline __m256i probeVector(const Avx2Probe &probe, const unsigned char *at)
+{
+    switch (shapeOf(probe)) {
+    case Shape::HighBit:
+        return shapedProbe<Shape::HighBit>(probe, at);
+    case Shape::Folded:
+        return shapedProbe<Shape::Folded>(probe, at);
+    case Shape::Single:
+        return shapedProbe<Shape::Single>(probe, at);
+    case Shape::Several:
+        break;
+    }
+    return shapedProbe<Shape::Several>(probe, at);
+}
+
+// Candidates 64 starts at a time where both probes hold (`B` is `A` and `second` is `first` for
+// a pattern with one probe). The probes are copies: nothing the loop writes can change them, so
+// they stay in registers. Returns where the caller has to go on.
+template <Shape A, Shape B>
+__attribute__((target("avx2"))) size_t scanBlocks(const BytePattern &pattern, const Avx2Probe first,
+                                                  const Avx2Probe second, bool twoProbes, const unsigned char *data,
+                                                  size_t size, size_t p, size_t to, size_t reach,
+                                                  std::vector<size_t> &out)
+{
+    const __m256i highBits = _mm256_set1_epi8(char(0x80));
+    for (; p + reach + 64 <= size && p + 64 <= to; p += 64) {
+        __m256i m0 = shapedProbe<A>(first, data + p);
+        __m256i m1 = shapedProbe<A>(first, data + p + 32);
+        if (twoProbes) {
+            m0 = _mm256_and_si256(m0, shapedProbe<B>(second, data + p));
+            m1 = _mm256_and_si256(m1, shapedProbe<B>(second, data + p + 32));
+        }
+        if (_mm256_testz_si256(_mm256_or_si256(m0, m1), highBits))
+            continue;
+        collect(pattern, data, p,
+                uint64_t(unsigned(_mm256_movemask_epi8(m0))) | uint64_t(unsigned(_mm256_movemask_epi8(m1))) << 32,
+                out);
+    }
+    return p;
+}
+
+template <Shape A>
+__attribute__((target("avx2"))) size_t scanBlocksWith(Shape b, const BytePattern &pattern, const Avx2Probe &first,
+                                                      const Avx2Probe &second, bool twoProbes,
+                                                      const unsigned char *data, size_t size, size_t p, size_t to,
+                                                      size_t reach, std::vector<size_t> &out)
+{
+    switch (twoProbes ? b : A) {
+    case Shape::HighBit:
+        return scanBlocks<A, Shape::HighBit>(pattern, first, second, twoProbes, data, size, p, to, reach, out);
+    case Shape::Folded:
+        return scanBlocks<A, Shape::Folded>(pattern, first, second, twoProbes, data, size, p, to, reach, out);
+    case Shape::Single:
+        return scanBlocks<A, Shape::Single>(pattern, first, second, twoProbes, data, size, p, to, reach, out);
+    case Shape::Several:
+        break;
+    }
+    return scanBlocks<A, Shape::Several>(pattern, first, second, twoProbes, data, size, p, to, reach, out);
+}
+
 // Candidates 64 starts at a time: the first (rarest) probe must hold, then the second; the
 // rest is checked byte by byte. Returns where the scalar scan has to go on.
 __attribute__((target("avx2"))) size_t findAllAvx2(const BytePattern &pattern, const Avx2Probe &first,
@@ -174,28 +253,22 @@ __attribute__((target("avx2"))) size_t findAllAvx2(const BytePattern &pattern, c
                                                    size_t size, size_t p, size_t to, std::vector<size_t> &out)
 {
     const size_t reach = std::max(first.offset, second ? second->offset : 0);
-    const __m256i highBits = _mm256_set1_epi8(char(0x80));
-    if (second) {
-        // Both probes at once: a block is looked at only where both hold.
-        for (; p + reach + 64 <= size && p + 64 <= to; p += 64) {
-            const __m256i m0 = _mm256_and_si256(probeVector(first, data + p), probeVector(*second, data + p));
-            const __m256i m1 = _mm256_and_si256(probeVector(first, data + p + 32), probeVector(*second, data + p + 32));
-            if (_mm256_testz_si256(_mm256_or_si256(m0, m1), highBits))
-                continue;
-            collect(pattern, data, p,
-                    uint64_t(unsigned(_mm256_movemask_epi8(m0))) | uint64_t(unsigned(_mm256_movemask_epi8(m1))) << 32,
-                    out);
-        }
-    } else {
-        for (; p + reach + 64 <= size && p + 64 <= to; p += 64) {
-            const __m256i m0 = probeVector(first, data + p);
-            const __m256i m1 = probeVector(first, data + p + 32);
-            if (_mm256_testz_si256(_mm256_or_si256(m0, m1), highBits))
-                continue;
-            collect(pattern, data, p,
-                    uint64_t(unsigned(_mm256_movemask_epi8(m0))) | uint64_t(unsigned(_mm256_movemask_epi8(m1))) << 32,
-                    out);
-        }
+    const Avx2Probe &other = second ? *second : first;
+    const Shape b = shapeOf(other);
+    const bool two = second != nullptr;
+    switch (shapeOf(first)) {
+    case Shape::HighBit:
+        p = scanBlocksWith<Shape::HighBit>(b, pattern, first, other, two, data, size, p, to, reach, out);
+        break;
+    case Shape::Folded:
+        p = scanBlocksWith<Shape::Folded>(b, pattern, first, other, two, data, size, p, to, reach, out);
+        break;
+    case Shape::Single:
+        p = scanBlocksWith<Shape::Single>(b, pattern, first, other, two, data, size, p, to, reach, out);
+        break;
+    case Shape::Several:
+        p = scanBlocksWith<Shape::Several>(b, pattern, first, other, two, data, size, p, to, reach, out);
+        break;
     }
     for (; p + reach + 32 <= size && p + 32 <= to; p += 32) {
         uint64_t mask = unsigned(_mm256_movemask_epi8(probeVector(first, data + p)));

@@ -227,24 +227,15 @@ __attribute__((target("avx2"))) size_t scanBlocks(const BytePattern &pattern, co
     return p;
 }
 
+// The block loops by shape of the first and of the second probe, in the order of `Shape`.
+using BlockScan = size_t (*)(const BytePattern &, Avx2Probe, Avx2Probe, bool, const unsigned char *, size_t, size_t,
+                             size_t, size_t, std::vector<size_t> &);
 template <Shape A>
-__attribute__((target("avx2"))) size_t scanBlocksWith(Shape b, const BytePattern &pattern, const Avx2Probe &first,
-                                                      const Avx2Probe &second, bool twoProbes,
-                                                      const unsigned char *data, size_t size, size_t p, size_t to,
-                                                      size_t reach, std::vector<size_t> &out)
-{
-    switch (twoProbes ? b : A) {
-    case Shape::HighBit:
-        return scanBlocks<A, Shape::HighBit>(pattern, first, second, twoProbes, data, size, p, to, reach, out);
-    case Shape::Folded:
-        return scanBlocks<A, Shape::Folded>(pattern, first, second, twoProbes, data, size, p, to, reach, out);
-    case Shape::Single:
-        return scanBlocks<A, Shape::Single>(pattern, first, second, twoProbes, data, size, p, to, reach, out);
-    case Shape::Several:
-        break;
-    }
-    return scanBlocks<A, Shape::Several>(pattern, first, second, twoProbes, data, size, p, to, reach, out);
-}
+constexpr std::array<BlockScan, 4> blockScansAfter{&scanBlocks<A, Shape::HighBit>, &scanBlocks<A, Shape::Folded>,
+                                                   &scanBlocks<A, Shape::Single>, &scanBlocks<A, Shape::Several>};
+constexpr std::array<std::array<BlockScan, 4>, 4> blockScans{
+    blockScansAfter<Shape::HighBit>, blockScansAfter<Shape::Folded>, blockScansAfter<Shape::Single>,
+    blockScansAfter<Shape::Several>};
 
 // Candidates 64 starts at a time: the first (rarest) probe must hold, then the second; the
 // rest is checked byte by byte. Returns where the scalar scan has to go on.
@@ -254,22 +245,8 @@ __attribute__((target("avx2"))) size_t findAllAvx2(const BytePattern &pattern, c
 {
     const size_t reach = std::max(first.offset, second ? second->offset : 0);
     const Avx2Probe &other = second ? *second : first;
-    const Shape b = shapeOf(other);
-    const bool two = second != nullptr;
-    switch (shapeOf(first)) {
-    case Shape::HighBit:
-        p = scanBlocksWith<Shape::HighBit>(b, pattern, first, other, two, data, size, p, to, reach, out);
-        break;
-    case Shape::Folded:
-        p = scanBlocksWith<Shape::Folded>(b, pattern, first, other, two, data, size, p, to, reach, out);
-        break;
-    case Shape::Single:
-        p = scanBlocksWith<Shape::Single>(b, pattern, first, other, two, data, size, p, to, reach, out);
-        break;
-    case Shape::Several:
-        p = scanBlocksWith<Shape::Several>(b, pattern, first, other, two, data, size, p, to, reach, out);
-        break;
-    }
+    const BlockScan scan = blockScans[size_t(shapeOf(first))][size_t(shapeOf(other))];
+    p = scan(pattern, first, other, second != nullptr, data, size, p, to, reach, out);
     for (; p + reach + 32 <= size && p + 32 <= to; p += 32) {
         uint64_t mask = unsigned(_mm256_movemask_epi8(probeVector(first, data + p)));
         if (mask && second)

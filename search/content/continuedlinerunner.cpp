@@ -22,29 +22,34 @@ size_t tildesBefore(const unsigned char *data, size_t from, size_t to)
 
 void ContinuedLineRunner::finish()
 {
-    const std::vector<qint64> starts = quietGateStarts();
-    if (aborted || starts.empty())
+    if (aborted)
         return;
-    // The lines that hold a start, found first and decoded after: decoding reads bytes too.
+    // One read of the file finds the places the text may start (piece by piece, as the gate
+    // reads them) and the lines that hold them; those lines are decoded after.
     struct Line
     {
         qint64 start, end;
         int number;
     };
     std::vector<Line> lines;
+    const QuietGate &gate = plan_.quietGate(pass_.quietGate);
+    std::vector<size_t> starts;   // in the piece being read
     const qint64 size = source_.size();
     const qint64 piece = source_.inChunk(0, size) ? size : pieceBytes_;
-    size_t next = 0;      // the first start whose line is not found yet
+    bool startInLine = false;     // the line being read holds a start
     int lineNo = 1;
     qint64 lineStart = 0;
-    size_t tildes = 0;    // the tildes that end the bytes before the piece, back to a line feed
-    for (qint64 offset = 0; offset < size && next < starts.size();) {
+    size_t tildes = 0;            // the tildes that end the bytes before the piece, back to a line feed
+    for (qint64 offset = 0; offset < size;) {
         qint64 got = 0;
         const unsigned char *data = source_.read(offset, std::min(piece, size - offset), &got);
         if (got <= 0)
             break;
+        starts.clear();
+        gate.starts(data, size_t(got), offset + got < size, starts);
+        size_t next = 0;
         size_t from = 0;
-        while (next < starts.size()) {
+        for (;;) {
             const std::ptrdiff_t feed = bytescan::find(data + from, size_t(got) - from, '\n');
             if (feed < 0)
                 break;
@@ -56,15 +61,16 @@ void ContinuedLineRunner::finish()
             from = at + 1;
             if (run % 2 == 1)
                 continue;   // "~\n": the line goes on
+            for (; next < starts.size() && starts[next] <= at; ++next)
+                startInLine = true;
             const qint64 end = offset + qint64(at) + 1;
-            if (starts[next] < end) {
+            if (startInLine)
                 lines.push_back(Line{lineStart, end, lineNo});
-                while (next < starts.size() && starts[next] < end)
-                    ++next;
-            }
+            startInLine = false;
             ++lineNo;
             lineStart = end;
         }
+        startInLine = startInLine || next < starts.size();
         const size_t run = tildesBefore(data, from, size_t(got));
         tildes = run == size_t(got) - from ? tildes + run : run;
         offset += got;
@@ -73,7 +79,7 @@ void ContinuedLineRunner::finish()
             return;
         }
     }
-    if (next < starts.size() && lineStart < size)
+    if (startInLine && lineStart < size)
         lines.push_back(Line{lineStart, size, lineNo});   // the last line, without a line feed
     for (const Line &line : lines) {
         decodeLine(line.start, line.end, line.number);

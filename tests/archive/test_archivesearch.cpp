@@ -64,6 +64,14 @@ void runOnStoppedThread(const std::function<void()> &job)
         QThread::yieldCurrentThread();
 }
 
+// The rows of a test that runs on the one-thread walk and on the parallel one.
+void addWorkerRows()
+{
+    QTest::addColumn<int>("workers");
+    QTest::newRow("one thread") << 1;
+    QTest::newRow("two threads") << 2;
+}
+
 } // namespace
 
 // What ZIP and RAR archives share, one row per kind, and what only ZIP has; then what others
@@ -314,12 +322,7 @@ private slots:
         QCOMPARE(QDir(temp).entryList(QDir::Files), QStringList({"zip.tmp", "zip.tmp.lock"}));
     }
 
-    void archiveHitsFollowTheFilePass_data()
-    {
-        QTest::addColumn<int>("workers");
-        QTest::newRow("one thread") << 1;
-        QTest::newRow("every core") << 0;
-    }
+    void archiveHitsFollowTheFilePass_data() { addWorkerRows(); }
 
     void archiveHitsFollowTheFilePass()
     {
@@ -354,12 +357,7 @@ private slots:
         QCOMPARE(content.at(1).hits, expectedLines);
     }
 
-    void stopDuringAnArchiveSendsNothingMore_data()
-    {
-        QTest::addColumn<int>("workers");
-        QTest::newRow("one worker") << 1;
-        QTest::newRow("two workers") << 2;
-    }
+    void stopDuringAnArchiveSendsNothingMore_data() { addWorkerRows(); }
 
     void stopDuringAnArchiveSendsNothingMore()
     {

@@ -34,23 +34,17 @@ void ContinuedLineRunner::finish()
     std::vector<Line> lines;
     const QuietGate &gate = plan_.quietGate(pass_.quietGate);
     std::vector<size_t> starts;   // in the piece being read
-    const qint64 size = source_.size();
-    const qint64 piece = source_.inChunk(0, size) ? size : pieceBytes_;
     bool startInLine = false;     // the line being read holds a start
     int lineNo = 1;
     qint64 lineStart = 0;
     size_t tildes = 0;            // the tildes that end the bytes before the piece, back to a line feed
-    for (qint64 offset = 0; offset < size;) {
-        qint64 got = 0;
-        const unsigned char *data = source_.read(offset, std::min(piece, size - offset), &got);
-        if (got <= 0)
-            break;
+    const bool read = readPieces([&](const unsigned char *data, size_t got, qint64 offset, bool more) {
         starts.clear();
-        gate.starts(data, size_t(got), offset + got < size, starts);
+        gate.starts(data, got, more, starts);
         size_t next = 0;
         size_t from = 0;
         for (;;) {
-            const std::ptrdiff_t feed = bytescan::find(data + from, size_t(got) - from, '\n');
+            const std::ptrdiff_t feed = bytescan::find(data + from, got - from, '\n');
             if (feed < 0)
                 break;
             const size_t at = from + size_t(feed);
@@ -71,14 +65,15 @@ void ContinuedLineRunner::finish()
             lineStart = end;
         }
         startInLine = startInLine || next < starts.size();
-        const size_t run = tildesBefore(data, from, size_t(got));
-        tildes = run == size_t(got) - from ? tildes + run : run;
-        offset += got;
-        if (offset < size && searchStopRequested()) {
-            aborted = true;
-            return;
-        }
+        const size_t run = tildesBefore(data, from, got);
+        tildes = run == got - from ? tildes + run : run;
+        return true;
+    });
+    if (!read) {
+        aborted = true;
+        return;
     }
+    const qint64 size = source_.size();
     if (startInLine && lineStart < size)
         lines.push_back(Line{lineStart, size, lineNo});   // the last line, without a line feed
     for (const Line &line : lines) {

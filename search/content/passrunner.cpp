@@ -41,48 +41,47 @@ bool PassRunner::quietGateClosed()
 bool PassRunner::quietGateHolds()
 {
     const QuietGate &gate = plan_.quietGate(pass_.quietGate);
-    const qint64 size = source_.size();
-    if (source_.inChunk(0, size))
-        return gate.holds(source_.at(0), size_t(size));
-    // A file not in memory, piece by piece: an occurrence that runs off a piece counts.
-    for (qint64 offset = 0; offset < size;) {
-        qint64 got = 0;
-        const unsigned char *data = source_.read(offset, std::min(pieceBytes_, size - offset), &got);
-        if (got <= 0)
-            return false;
-        offset += got;
-        if (gate.holds(data, size_t(got), offset < size))
-            return true;
-        if (searchStopRequested())
-            return true;   // the pass sees the stop itself
-    }
-    return false;
+    // An occurrence that runs off a piece counts. A stop lets the pass run: it sees the stop itself.
+    bool holds = false;
+    const bool read = readPieces([&](const unsigned char *data, size_t size, qint64, bool more) {
+        holds = gate.holds(data, size, more);
+        return !holds;
+    });
+    return holds || !read;
 }
 
 std::vector<qint64> PassRunner::quietGateStarts()
 {
     const QuietGate &gate = plan_.quietGate(pass_.quietGate);
-    const qint64 size = source_.size();
-    const qint64 piece = source_.inChunk(0, size) ? size : pieceBytes_;
     std::vector<qint64> starts;
     std::vector<size_t> found;
-    // Piece by piece if the file is not in memory: an occurrence that runs off a piece counts.
+    // An occurrence that runs off a piece counts.
+    const bool read = readPieces([&](const unsigned char *data, size_t size, qint64 offset, bool more) {
+        found.clear();
+        gate.starts(data, size, more, found);
+        for (const size_t start : found)
+            starts.push_back(offset + qint64(start));
+        return true;
+    });
+    if (!read)
+        aborted = true;
+    return starts;
+}
+
+bool PassRunner::readPieces(const std::function<bool(const unsigned char *, size_t, qint64, bool)> &use)
+{
+    const qint64 size = source_.size();
+    const qint64 piece = source_.inChunk(0, size) ? size : pieceBytes_;
     for (qint64 offset = 0; offset < size;) {
         qint64 got = 0;
         const unsigned char *data = source_.read(offset, std::min(piece, size - offset), &got);
-        if (got <= 0)
-            break;
-        found.clear();
-        gate.starts(data, size_t(got), offset + got < size, found);
-        for (const size_t start : found)
-            starts.push_back(offset + qint64(start));
+        if (got <= 0 || !use(data, size_t(got), offset, offset + got < size))
+            return true;
         offset += got;
-        if (offset < size && searchStopRequested()) {
-            aborted = true;
-            break;
-        }
+        if (offset < size && searchStopRequested())
+            return false;
     }
-    return starts;
+    return true;
 }
 
 void PassRunner::completeFirstLine(LineCollector &collector)

@@ -5,6 +5,7 @@
 
 #include <QString>
 
+#include <functional>
 #include <unordered_map>
 #include <vector>
 
@@ -89,6 +90,10 @@ protected:
     bool quietGateHolds();
     // Every place the text may start through the pass's quiet gate, in order.
     std::vector<qint64> quietGateStarts();
+    // Hands the file to `use(data, size, offset, more)`: at once when it is in memory, else piece
+    // by piece (`more` while pieces follow), until `use` returns false. False when the search was
+    // stopped between pieces.
+    bool readPieces(const std::function<bool(const unsigned char *, size_t, qint64, bool)> &use);
     // A look that stopped inside its first line still reports that line.
     void completeFirstLine(LineCollector &collector);
     void addHit(int lineNo, const QString &prefix);
